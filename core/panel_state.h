@@ -1,0 +1,94 @@
+// The one record of everything the panel knows: settings from the configuration file, what it last
+// sent to the radio, what the radio last answered, and the texts shared between the modules.
+// Every module reads and writes it; nothing else holds state.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "core/text.h"
+
+namespace orvane {
+
+inline constexpr int kBandCount = 13;
+inline constexpr int kModeCount = 5;
+inline constexpr int kChannelCount = 10;
+// bandIndex for a frequency outside every band.
+inline constexpr int kOutOfBand = 99;
+// entryMHz while no direct entry has been made in this run.
+inline constexpr int kNoEntry = 999;
+
+struct ModeEntry {
+  Text command;     // mode-select command, e.g. "MD2"
+  Text screenText;  // label at the mode position, e.g. "USB "
+};
+
+struct PanelState {
+  // Program texts.
+  Text version;
+  Text banner;
+  Text creditLine;
+  Text clipDir;
+
+  // Settings read once from the configuration file.
+  std::int32_t comPort = 0;
+  std::int32_t baudRate = 0;
+  std::int32_t powerWatts = 0;
+  std::int32_t swrWording = 0;
+  Text topBand;
+  std::int32_t powerSwitch = 0;
+  std::int32_t debugLog = 0;
+  std::int32_t configMissing = 0;
+  std::int32_t running = 0;
+
+  // Tables; index 0 is unused so that the band and mode numbers of the radio's manual apply.
+  std::array<Text, kBandCount + 1> bandTable{};
+  std::array<ModeEntry, kModeCount + 1> modeTable{};
+  std::array<Text, kChannelCount> memoryChannels{};
+
+  // The exchange with the radio.
+  Text commandText;
+  ReplyText replyText;
+  std::int32_t pollPending = 0;
+  std::int32_t pollMeterNext = 0;
+  std::int32_t missedPolls = 0;
+  std::int32_t radioConnected = 0;
+  std::int32_t sMeter = 0;
+  Text swrText;
+
+  // Frequency and VFOs.
+  std::int32_t frequencyHz = 0;
+  Text frequencyText;
+  Text lastFreqReply;
+  Text vfoAReply;
+  Text vfoBReply;
+  std::int32_t splitState = 0;
+
+  // What the panel last set on the radio.
+  std::int32_t bandIndex = 0;
+  std::int32_t modeIndex = 0;
+  std::int32_t afGain = 0;
+  std::int32_t rfGain = 0;
+  std::int32_t filterWidth = 0;
+  std::int32_t preampOn = 0;
+  std::int32_t attenuatorOn = 0;
+  std::int32_t blankerOn = 0;
+  std::int32_t noiseReductionOn = 0;
+  std::int32_t notchOn = 0;
+
+  // Keyboard.
+  std::int32_t lastKey = 0;
+  std::int32_t keyHeld = 0;
+  std::int32_t entryState = 0;
+  std::int32_t tuning = 0;
+
+  // Direct frequency entry and memory channels.
+  std::int32_t entryMHz = 0;
+  std::int32_t entryArmed = 0;
+  std::int32_t entryPointSeen = 0;
+  std::int32_t entryFraction = 0;
+  Text entryFractionZeros;
+  std::int32_t channelAction = 0;
+};
+
+}  // namespace orvane

@@ -1,0 +1,180 @@
+// The in-memory platform for tests. Every service appends what it is asked to do to one shared
+// transcript, so a test can assert on the whole story in order: prints with their position and
+// font, clips, bytes written to the radio, files created and written. Events, radio replies and
+// the clock are scripted by the test.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace orvane::fake {
+
+class Transcript {
+ public:
+  void add(std::string line) { lines_.push_back(std::move(line)); }
+  const std::vector<std::string>& lines() const { return lines_; }
+  // Only the lines that start with prefix, with the prefix removed.
+  std::vector<std::string> linesWithPrefix(std::string_view prefix) const;
+  void clear() { lines_.clear(); }
+
+ private:
+  std::vector<std::string> lines_;
+};
+
+// Transcript lines: "window.open TITLE x,y WxH", "window.close", "font FACE/POINTS/WEIGHT",
+// "print X,Y FONT \"TEXT\"" (FONT is "default" or "FACE/POINTS/WEIGHT"), "timer.start ID PERIOD",
+// "timer.stop ID".
+class FakeWindow : public Window {
+ public:
+  explicit FakeWindow(Transcript& t) : t_(t) {}
+
+  bool open(const WindowSpec& spec, WindowEventHandler handler) override;
+  void close() override;
+  void setPrintPosition(int x, int y) override;
+  void print(std::string_view text) override;
+  void setFont(std::string_view face, int points, int weight) override;
+  void startTimer(int id, int periodMs) override;
+  void stopTimer(int id) override;
+  // Delivers every queued event. With nothing queued it delivers a close request, so that a run
+  // whose script is used up ends instead of hanging.
+  void waitAndDispatch() override;
+
+  // Script.
+  void queueEvent(WindowEvent e) { queue_.push_back(e); }
+  void queueKey(int vk);  // key-down then key-up
+  void queueKeyDown(int vk) { queueEvent({WindowEventKind::KeyDown, vk}); }
+  void queueKeyUp(int vk) { queueEvent({WindowEventKind::KeyUp, vk}); }
+  void queueTick() { queueEvent({WindowEventKind::TimerTick, 0}); }
+  void queueTicks(int n);
+  void queueClose() { queueEvent({WindowEventKind::CloseRequest, 0}); }
+  // Called before each delivery; lets a test act between events (feed a reply, advance the clock).
+  std::function<void(const WindowEvent&)> beforeEachEvent;
+
+  // Inspection.
+  bool isOpen() const { return open_; }
+  const WindowSpec& spec() const { return spec_; }
+  int printX() const { return x_; }
+  int printY() const { return y_; }
+  int dispatchPasses() const { return passes_; }
+  bool timerRunning(int id) const { return timers_.count(id) != 0; }
+  // Delivers one event directly, as if the window system had sent it now.
+  void deliver(const WindowEvent& e);
+
+ private:
+  Transcript& t_;
+  bool open_ = false;
+  WindowSpec spec_;
+  WindowEventHandler handler_;
+  std::deque<WindowEvent> queue_;
+  std::set<int> timers_;
+  std::string font_ = "default";
+  int x_ = 0;
+  int y_ = 0;
+  int passes_ = 0;
+};
+
+// Transcript lines: "clip PATH" for a clip played to its end, "clip.nowait PATH", "clip.stop".
+// A clip plays when its file exists in the fake file system.
+class FakeFileSystem;
+class FakeSound : public SoundPlayer {
+ public:
+  FakeSound(Transcript& t, FakeFileSystem& files) : t_(t), files_(files) {}
+  bool playBlocking(const std::string& path) override;
+  bool playNoWait(const std::string& path) override;
+  void stop() override;
+  // Runs when a blocking clip is played, as if the clip took that long (a test may queue keys).
+  std::function<void(const std::string&)> whilePlaying;
+
+ private:
+  Transcript& t_;
+  FakeFileSystem& files_;
+  bool noWaitSounding_ = false;
+};
+
+// Transcript lines: "file.create NAME", "file.write NAME \"TEXT\"", "file.replace NAME",
+// "file.close NAME".
+class FakeFileSystem : public FileSystem {
+ public:
+  explicit FakeFileSystem(Transcript& t) : t_(t) {}
+  std::optional<std::string> readFile(const std::string& name) override;
+  std::unique_ptr<OutputFile> createFile(const std::string& name) override;
+  bool replaceFile(const std::string& name, std::string_view contents) override;
+  std::optional<std::string> findFile(const std::string& path) override;
+
+  void put(const std::string& name, std::string contents) { files_[name] = std::move(contents); }
+  void remove(const std::string& name) { files_.erase(name); }
+  bool exists(const std::string& name) const { return files_.count(name) != 0; }
+  const std::string& contents(const std::string& name) const { return files_.at(name); }
+  // Names that can't be created or replaced, as on a read-only or full disk.
+  std::set<std::string> failingNames;
+
+ private:
+  friend class FakeOutputFile;
+  Transcript& t_;
+  std::map<std::string, std::string> files_;
+};
+
+class FakeClock : public Clock {
+ public:
+  LocalDateTime localNow() override { return now; }
+  LocalDateTime now{2026, 12, 7, 9, 5, 3};
+};
+
+// Fake serial ports. Each port keeps its line state across open and close, like a real device.
+// Transcript lines: "serial.open PORT" or "serial.open PORT failed", "serial.close PORT",
+// "serial.write PORT \"BYTES\"".
+class FakeSerialPorts : public SerialPorts {
+ public:
+  explicit FakeSerialPorts(Transcript& t) : t_(t) {}
+  std::unique_ptr<SerialDevice> open(int portNumber) override;
+
+  // Makes port n exist. Ports that were never added fail to open.
+  void addPort(int n) { lines_[n]; }
+  // Bytes the radio sends on port n; they wait until the panel reads them.
+  void feed(int n, std::string_view bytes) { lines_[n].input += bytes; }
+  // Every byte the panel wrote to port n.
+  std::string written(int n) const;
+  void clearWritten(int n) { lines_[n].written.clear(); }
+  // Called with every write to port n; a test answers through feed().
+  void onWrite(int n, std::function<void(std::string_view)> f) { lines_[n].onWrite = std::move(f); }
+  void refuseLineFormat(int n) { lines_[n].refuseFormat = true; }
+  bool isOpen(int n) const;
+  SerialLineFormat lineFormat(int n) const;
+  SerialReadTimeouts readTimeouts(int n) const;
+
+  struct Line {
+    bool open = false;
+    bool refuseFormat = false;
+    SerialLineFormat format;
+    SerialReadTimeouts timeouts;
+    std::string input;                              // bytes the radio has sent, not yet read
+    std::string written;                            // every byte written, in order
+    std::function<void(std::string_view)> onWrite;  // a scripted radio
+  };
+
+ private:
+  friend class FakeSerialDevice;
+  Transcript& t_;
+  std::map<int, Line> lines_;
+};
+
+// All fakes together, wired to one transcript.
+struct FakePlatform {
+  Transcript transcript;
+  FakeWindow window{transcript};
+  FakeFileSystem files{transcript};
+  FakeSound sound{transcript, files};
+  FakeClock clock;
+  FakeSerialPorts serial{transcript};
+
+  Platform platform() { return Platform{window, sound, files, clock, serial}; }
+};
+
+}  // namespace orvane::fake

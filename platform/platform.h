@@ -1,0 +1,189 @@
+// The services the panel needs from the machine it runs on. The logic sees only these interfaces;
+// main builds the real ones (SDL2 and POSIX), the tests build the in-memory fakes.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace orvane {
+
+// ---------------------------------------------------------------------------------------------
+// Window, events and timer
+
+enum class WindowEventKind { CloseRequest, KeyDown, KeyUp, TimerTick };
+
+struct WindowEvent {
+  WindowEventKind kind = WindowEventKind::CloseRequest;
+  int key = 0;  // Windows virtual-key code for KeyDown and KeyUp, else 0
+};
+
+using WindowEventHandler = std::function<void(const WindowEvent&)>;
+
+struct WindowSpec {
+  int x = 0;
+  int y = 0;
+  int width = 0;   // outer size, frame and title bar included
+  int height = 0;
+  std::string title;
+};
+
+// The one main window: a fixed-size window with a persistent drawing surface, a print position and
+// a current font. Every method is safe to call before open() and after close(); it then does
+// nothing.
+class Window {
+ public:
+  virtual ~Window() = default;
+
+  // Creates and shows the window; its events go to handler from then on. Returns false when no
+  // window could be made (no display); the program goes on without one.
+  virtual bool open(const WindowSpec& spec, WindowEventHandler handler) = 0;
+  // Destroys the window; later prints and timers do nothing. Pending events are dropped.
+  virtual void close() = 0;
+
+  // Moves the print position (pixels from the top-left corner of the client area).
+  virtual void setPrintPosition(int x, int y) = 0;
+  // Draws text in black on opaque white cells at the print position in the current font, trailing
+  // blanks included, and moves the print position to the end of the drawn text. Never wraps.
+  virtual void print(std::string_view text) = 0;
+  // Selects the font for every later print. weight follows the usual 100..900 scale (700 bold).
+  virtual void setFont(std::string_view face, int points, int weight) = 0;
+
+  // Starts (or restarts) periodic timer id. Ticks arrive as TimerTick events; at most one tick is
+  // pending at a time, so ticks that fall due while the program is busy are not made up.
+  virtual void startTimer(int id, int periodMs) = 0;
+  virtual void stopTimer(int id) = 0;
+
+  // Blocks until at least one event is pending, delivers every pending event to the handler in
+  // order, and returns. Returns at once when the window is not open.
+  virtual void waitAndDispatch() = 0;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Sound
+
+// Plays WAV clips on the sound device. A clip that cannot be loaded, or a machine without a sound
+// device, plays nothing and returns at once; nothing is ever reported to the operator.
+class SoundPlayer {
+ public:
+  virtual ~SoundPlayer() = default;
+  // Plays the file and returns when its last sample has been played. Returns false when nothing
+  // could be played.
+  virtual bool playBlocking(const std::string& path) = 0;
+  // Starts the file and returns at once; it sounds until it ends or stop() is called.
+  virtual bool playNoWait(const std::string& path) = 0;
+  // Cuts off whatever is sounding at once. Does nothing when nothing sounds.
+  virtual void stop() = 0;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Files (relative names are taken in the working directory)
+
+// A file kept open for appending lines, such as the debug log. Each write reaches the file before
+// it returns, so the log is complete up to the last line even if the program is killed.
+class OutputFile {
+ public:
+  virtual ~OutputFile() = default;  // closes the file
+  // Writes the text as it stands. Returns false when the write failed.
+  virtual bool write(std::string_view text) = 0;
+};
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+  // The whole contents of a file, or nothing when it cannot be opened or read.
+  virtual std::optional<std::string> readFile(const std::string& name) = 0;
+  // Creates the file for writing (an existing file is emptied). nullptr when it cannot be created.
+  virtual std::unique_ptr<OutputFile> createFile(const std::string& name) = 0;
+  // Replaces the file's contents as one step: the new contents are written to a temporary file,
+  // flushed to the disk and renamed over the old file, so a crash or a full disk leaves either the
+  // old file or the new one, never an empty or half-written one. Returns false on failure, and then
+  // the old file is untouched.
+  virtual bool replaceFile(const std::string& name, std::string_view contents) = 0;
+  // The path of an existing regular file: path itself when it exists, else the one file in the same
+  // directory whose name matches path's name ignoring letter case. Nothing when there is none.
+  virtual std::optional<std::string> findFile(const std::string& path) = 0;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Clock
+
+struct LocalDateTime {
+  int year = 0;
+  int month = 0;  // 1..12
+  int day = 0;    // 1..31
+  int hour = 0;   // 0..23
+  int minute = 0;
+  int second = 0;
+};
+
+class Clock {
+ public:
+  virtual ~Clock() = default;
+  virtual LocalDateTime localNow() = 0;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Serial devices
+
+// Line settings as the panel sets them. parity uses the Windows codes (0 none, 1 odd, 2 even,
+// 3 mark, 4 space); stopBits is 1 or 2.
+struct SerialLineFormat {
+  int baudRate = 0;
+  int dataBits = 8;
+  int parity = 0;
+  int stopBits = 1;
+};
+
+// How reads wait. returnAtOnce: a read takes what is queued and never waits. Otherwise a read
+// waits at most perByteMs for each byte asked for plus constantMs in all, and stops when the line
+// has been quiet for intervalMs between two bytes.
+struct SerialReadTimeouts {
+  bool returnAtOnce = true;
+  int intervalMs = 0;
+  int perByteMs = 0;
+  int constantMs = 0;
+};
+
+// One open serial device; destroying it closes the device and releases it for other programs.
+class SerialDevice {
+ public:
+  virtual ~SerialDevice() = default;
+  // The line format the device has now. False when it cannot be read.
+  virtual bool readLineFormat(SerialLineFormat& format) = 0;
+  // Sets speed, data bits, parity and stop bits, keeping every other setting of the line. False when
+  // the device refused them; the line then keeps its old format.
+  virtual bool writeLineFormat(const SerialLineFormat& format) = 0;
+  virtual void setReadTimeouts(const SerialReadTimeouts& timeouts) = 0;
+  // Writes the bytes unchanged. Returns how many were written (0 on error).
+  virtual std::size_t write(std::string_view bytes) = 0;
+  // Takes up to maxCount bytes from the input queue, waiting only as the read time-outs allow.
+  virtual std::string read(std::size_t maxCount) = 0;
+  // Number of received bytes waiting. Also clears a pending line error (framing, parity, overrun,
+  // break) so that reading goes on.
+  virtual std::size_t bytesWaiting() = 0;
+};
+
+class SerialPorts {
+ public:
+  virtual ~SerialPorts() = default;
+  // Opens the device of port number (1..256) exclusively, as a raw line. nullptr when the device is
+  // missing, already in use or cannot be set up.
+  virtual std::unique_ptr<SerialDevice> open(int portNumber) = 0;
+};
+
+// ---------------------------------------------------------------------------------------------
+
+// Everything the logic may use of the machine, handed to it once.
+struct Platform {
+  Window& window;
+  SoundPlayer& sound;
+  FileSystem& files;
+  Clock& clock;
+  SerialPorts& serial;
+};
+
+}  // namespace orvane

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the panel needs to build, run and be tested. Installs only what is
+# missing, so a second run costs nothing. Uses sudo when not run as root.
+set -euo pipefail
+
+packages=(
+  # build
+  build-essential cmake ninja-build pkg-config clang-format
+  libsdl2-dev libsdl2-ttf-dev libfontconfig-dev libgtest-dev
+  # the large font and the plain one
+  fonts-liberation fonts-dejavu-core
+  # real-window and real-sound tests
+  xvfb xdotool x11-apps imagemagick
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "Installing: ${missing[*]}"
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

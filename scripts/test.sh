@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Sets up, builds and runs every test: once in the ordinary build and once under AddressSanitizer
+# and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh
+
+jobs=$(nproc)
+for variant in build build-asan; do
+  extra=()
+  if [ "$variant" = build-asan ]; then extra=(-DORVANE_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug); fi
+  if [ "$variant" = build ]; then extra=(-DCMAKE_BUILD_TYPE=RelWithDebInfo); fi
+  cmake -S . -B "$variant" -G Ninja "${extra[@]}" >/dev/null
+  cmake --build "$variant" -j "$jobs"
+done
+
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+status=0
+for variant in build build-asan; do
+  echo "=== tests in $variant"
+  ctest --test-dir "$variant" --output-on-failure -j "$jobs" || status=1
+done
+exit $status
