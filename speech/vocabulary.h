@@ -6,7 +6,7 @@
 
 namespace orvane {
 
-inline constexpr std::array<std::string_view, 70> kClipVocabulary = {
+inline constexpr auto kClipVocabulary = std::to_array<std::string_view>({
     // digits and the decimal point
     "0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "point",
     // units
@@ -30,6 +30,6 @@ inline constexpr std::array<std::string_view, 70> kClipVocabulary = {
     // link state
     "connected", "nc",
     // program life
-    "ts", "cfgnf", "quit", "delay", "help.wav"};
+    "ts", "cfgnf", "quit", "delay", "help.wav"});
 
 }  // namespace orvane
