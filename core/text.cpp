@@ -30,9 +30,26 @@ int findText(std::string_view s, std::string_view needle) {
   return at == std::string_view::npos ? 0 : static_cast<int>(at) + 1;
 }
 
+std::vector<std::string> firstLines(std::string_view contents, int count, std::size_t maxLength) {
+  std::vector<std::string> lines;
+  std::size_t i = 0;
+  while (static_cast<int>(lines.size()) < count && i < contents.size()) {
+    const std::size_t found = contents.find_first_of("\r\n", i);
+    const std::size_t stop = found == std::string_view::npos ? contents.size() : found;
+    lines.emplace_back(contents.substr(i, std::min(stop - i, maxLength)));
+    if (stop == contents.size()) break;
+    i = stop + 1;
+    if (contents[stop] == '\r' && i < contents.size() && contents[i] == '\n') ++i;
+  }
+  lines.resize(static_cast<std::size_t>(count));
+  return lines;
+}
+
 namespace {
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 // The parts of a converted number before it is fitted into 32 bits. The whole part saturates
 // well above the 32-bit range so that later clamping still sees "too large".

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace orvane {
 
@@ -20,8 +21,8 @@ class BoundedText {
 
   BoundedText() = default;
   BoundedText(std::string_view s) : s_(s.substr(0, std::min(s.size(), Max))) {}  // NOLINT
-  BoundedText(const char* s) : BoundedText(std::string_view(s)) {}                // NOLINT
-  BoundedText(const std::string& s) : BoundedText(std::string_view(s)) {}         // NOLINT
+  BoundedText(const char* s) : BoundedText(std::string_view(s)) {}               // NOLINT
+  BoundedText(const std::string& s) : BoundedText(std::string_view(s)) {}        // NOLINT
 
   BoundedText& operator=(std::string_view s) {
     s_.assign(s.substr(0, std::min(s.size(), Max)));
@@ -58,6 +59,10 @@ std::string midText(std::string_view s, int p, int n);
 std::string midText(std::string_view s, int p);
 // 1-based position of needle within s, 0 when absent.
 int findText(std::string_view s, std::string_view needle);
+
+// The first count lines of a text whose lines end in CR LF, LF or CR. Lines missing at the end
+// are empty; every line is cut to maxLength characters.
+std::vector<std::string> firstLines(std::string_view contents, int count, std::size_t maxLength);
 
 // The lenient conversion: leading blanks and tabs skipped, an optional "-", digits, an optional
 // "." with fraction digits; it stops at the first other character and gives 0 without a leading

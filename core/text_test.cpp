@@ -55,21 +55,17 @@ constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
 
 INSTANTIATE_TEST_SUITE_P(
     Rules, TextToNumber,
-    ::testing::Values(NumberCase{"", 0, 0}, NumberCase{"abc", 0, 0}, NumberCase{" ", 0, 0},
-                      NumberCase{"42", 42, 42}, NumberCase{" \t 42x", 42, 42},
-                      NumberCase{"-17", -17, -17}, NumberCase{"- 17", 0, 0},
-                      NumberCase{"1 2", 1, 1}, NumberCase{".5", 0, 0},
-                      NumberCase{"9600.9", 9600, 9601}, NumberCase{"0.5", 0, 0},
-                      NumberCase{"1.5", 1, 2}, NumberCase{"2.5", 2, 2},
-                      NumberCase{"2.50001", 2, 3}, NumberCase{"2.49999", 2, 2},
-                      NumberCase{"-2.5", -2, -2}, NumberCase{"-3.5", -3, -4},
-                      NumberCase{"7.", 7, 7}, NumberCase{"00014200000", 14200000, 14200000},
-                      NumberCase{"2147483647", kMax, kMax},
-                      NumberCase{"2147483647.5", kMax, kMax},
-                      NumberCase{"2147483648", kMax, kMax},
-                      NumberCase{"99999999999999999999999", kMax, kMax},
-                      NumberCase{"-2147483648", kMin, kMin},
-                      NumberCase{"-99999999999999999999", kMin, kMin}));
+    ::testing::Values(
+        NumberCase{"", 0, 0}, NumberCase{"abc", 0, 0}, NumberCase{" ", 0, 0},
+        NumberCase{"42", 42, 42}, NumberCase{" \t 42x", 42, 42}, NumberCase{"-17", -17, -17},
+        NumberCase{"- 17", 0, 0}, NumberCase{"1 2", 1, 1}, NumberCase{".5", 0, 0},
+        NumberCase{"9600.9", 9600, 9601}, NumberCase{"0.5", 0, 0}, NumberCase{"1.5", 1, 2},
+        NumberCase{"2.5", 2, 2}, NumberCase{"2.50001", 2, 3}, NumberCase{"2.49999", 2, 2},
+        NumberCase{"-2.5", -2, -2}, NumberCase{"-3.5", -3, -4}, NumberCase{"7.", 7, 7},
+        NumberCase{"00014200000", 14200000, 14200000}, NumberCase{"2147483647", kMax, kMax},
+        NumberCase{"2147483647.5", kMax, kMax}, NumberCase{"2147483648", kMax, kMax},
+        NumberCase{"99999999999999999999999", kMax, kMax}, NumberCase{"-2147483648", kMin, kMin},
+        NumberCase{"-99999999999999999999", kMin, kMin}));
 
 TEST(NumberToText, BlankOrMinusBeforeTheDigits) {
   EXPECT_EQ(numberToText(42), " 42");

@@ -1,0 +1,195 @@
+#include "core/panel.h"
+
+#include "core/config.h"
+#include "screen/screen_map.h"
+
+namespace orvane {
+
+namespace {
+
+constexpr char kCreditLine[] = "spoken control for Kenwood TS transceivers";
+
+const std::array<const char*, kBandCount + 1> kBandStartFrequencies = {"",
+                                                                       "FA00001900000",
+                                                                       "FA00003600000",
+                                                                       "FA00005400000",
+                                                                       "FA00007100000",
+                                                                       "FA00010100000",
+                                                                       "FA00014200000",
+                                                                       "FA00018100000",
+                                                                       "FA00021200000",
+                                                                       "FA00024890000",
+                                                                       "FA00028500000",
+                                                                       "FA00050150000",
+                                                                       "FA00145000000",
+                                                                       "FA00432000000"};
+
+// AM is "MD5" and FM "MD4": the radio's own numbering differs from the panel's order.
+const std::array<ModeEntry, kModeCount + 1> kModeStartTable = {{{"", ""},
+                                                                {"MD1", "LSB "},
+                                                                {"MD2", "USB "},
+                                                                {"MD3", "CW   "},
+                                                                {"MD5", "AM   "},
+                                                                {"MD4", "FM   "}}};
+
+constexpr int kStartBand = 4;  // 40 m
+
+}  // namespace
+
+Panel::Panel(Platform platform)
+    : platform_(platform),
+      port_(platform.serial),
+      log_(platform.files),
+      announcer_(state_, platform.sound, platform.files),
+      link_(state_, port_, platform.window, log_),
+      toggles_(state_, link_, announcer_),
+      mode_(state_, link_, announcer_, platform.window),
+      frequency_(state_, link_, announcer_, platform.window),
+      bands_(state_, link_, announcer_, mode_, toggles_),
+      entry_(state_, link_, announcer_, toggles_),
+      levels_(state_, link_, announcer_),
+      meters_(state_, announcer_),
+      channels_(state_, link_, announcer_, mode_, toggles_),
+      memory_(state_, platform.files),
+      dispatcher_(state_, platform.window,
+                  KeyDispatcher::Commands{link_, announcer_, frequency_, entry_, bands_, mode_,
+                                          levels_, meters_, channels_, toggles_}) {
+  link_.setFrequencyAnswerHandler([this] { frequency_.frequencyAnswer(); });
+}
+
+int Panel::run() {
+  setProgramTexts();
+  openMainWindow();
+  readConfiguration();
+  initialisePanel();
+  speakStartupAnnouncement();
+  if (state_.configMissing == 1) {
+    // Without a configuration there is no radio to talk to and nothing worth saving.
+    log_.close();
+    return 0;
+  }
+  platform_.window.startTimer(kPollTimer, kPollPeriodMs);
+  state_.running = 1;
+  runMessageLoop();
+  platform_.window.stopTimer(kPollTimer);
+  shutDown();
+  return 0;
+}
+
+void Panel::setProgramTexts() {
+  state_.version = kVersion;
+  state_.banner = "*** Orvane V " + state_.version.str() + " ***";
+  state_.creditLine = kCreditLine;
+  state_.clipDir = "wave\\";
+}
+
+void Panel::openMainWindow() {
+  WindowSpec spec;
+  spec.x = screen::kWindowX;
+  spec.y = screen::kWindowY;
+  spec.width = screen::kWindowWidth;
+  spec.height = screen::kWindowHeight;
+  spec.title = std::string(screen::kWindowTitle);
+  windowOpen_ = platform_.window.open(
+      spec, [this](const WindowEvent& event) { dispatcher_.windowEventHandler(event); });
+}
+
+void Panel::readConfiguration() {
+  const std::optional<std::string> contents = platform_.files.readFile(kConfigFileName);
+  if (!contents) {
+    announcer_.playClip("cfgnf");
+    state_.configMissing = 1;
+  }
+  applyConfiguration(contents, state_);
+}
+
+void Panel::speakStartupAnnouncement() {
+  for (const char* clip : {"ts", "1", "point", "9"}) announcer_.playClip(clip);
+}
+
+void Panel::runMessageLoop() {
+  // Without a window no key can ever arrive, so there is no loop to run: the panel shuts down
+  // straight away rather than spin.
+  if (!windowOpen_) state_.running = 0;
+  while (state_.running != 0) platform_.window.waitAndDispatch();
+}
+
+void Panel::shutDown() {
+  if (leftText(state_.lastFreqReply, 2) == "FA") bands_.bandMemoryStore();
+  memory_.saveMemoryFile();
+  platform_.window.close();
+  if (state_.powerSwitch == 1) link_.send("PS9");
+  announcer_.playClip("delay");
+  port_.closePort(state_.comPort);
+  log_.close();
+}
+
+void Panel::initialisePanel() {
+  drawFixedTexts();
+  if (state_.debugLog == 1) log_.open(state_.version.str(), platform_.clock.localNow());
+  state_.commandText.clear();
+  state_.replyText.clear();
+  state_.swrText.clear();
+  setStartValues();
+  memory_.loadMemoryFile();
+  openSerialPort();
+  if (state_.powerSwitch == 1) switchRadioOn();
+  sendStartState();
+}
+
+void Panel::drawFixedTexts() {
+  Window& w = platform_.window;
+  w.setPrintPosition(screen::kBanner.x, screen::kBanner.y);
+  w.print(state_.banner.str() + "  " + state_.creditLine.str());
+  w.setPrintPosition(screen::kHelpLine1.x, screen::kHelpLine1.y);
+  w.print(screen::kHelpText1);
+  w.setPrintPosition(screen::kHelpLine2.x, screen::kHelpLine2.y);
+  w.print(screen::kHelpText2);
+  w.setPrintPosition(screen::kHelpLine3.x, screen::kHelpLine3.y);
+  w.print(screen::kHelpText3);
+}
+
+void Panel::setStartValues() {
+  state_.bandIndex = kStartBand;
+  state_.afGain = 50;
+  state_.rfGain = 255;
+  state_.filterWidth = 240;
+  state_.entryMHz = kNoEntry;
+  for (std::size_t band = 1; band <= kBandCount; ++band) {
+    state_.bandTable[band] = kBandStartFrequencies[band];
+  }
+  state_.vfoAReply = state_.bandTable[kStartBand];
+  state_.vfoBReply = state_.bandTable[kStartBand];
+  state_.modeTable = kModeStartTable;
+  state_.modeIndex = 1;
+  for (Text& channel : state_.memoryChannels) channel = kEmptyChannel;
+}
+
+void Panel::openSerialPort() {
+  port_.closePort(state_.comPort);
+  port_.openPort(state_.comPort, state_.baudRate);
+  port_.setReadTimeouts(state_.comPort, -1);
+  port_.setLineFormat(state_.comPort, 8, 0, 2);
+}
+
+void Panel::switchRadioOn() {
+  // A radio that is switched off sleeps until something arrives on the line: the first command
+  // only wakes its interface, and each pause lets it come up before the next one.
+  link_.send("Poweron");
+  announcer_.playClip("delay");
+  link_.send("PS1");
+  announcer_.playClip("delay");
+}
+
+void Panel::sendStartState() {
+  link_.send("MD1");
+  platform_.window.setFont(screen::kLargeFace, screen::kLargePoints, screen::kLargeWeight);
+  platform_.window.setPrintPosition(screen::kMode.x, screen::kMode.y);
+  platform_.window.print("LSB ");
+  link_.send(state_.bandTable[kStartBand]);
+  for (const char* command : {"PA00", "RA00", "NB0"}) link_.send(command);
+  link_.send("PC" + zeroPadded(state_.powerWatts, 3));
+  for (const char* command : {"FR0", "AG0050", "RG255"}) link_.send(command);
+}
+
+}  // namespace orvane

@@ -1,0 +1,76 @@
+// The whole panel: the one PanelState, the modules that work on it, and the main sequence that
+// starts the panel, runs the message loop and shuts down.
+#pragma once
+
+#include "core/panel_state.h"
+#include "keys/key_dispatcher.h"
+#include "link/cat_link.h"
+#include "link/debug_log.h"
+#include "link/serial_port.h"
+#include "platform/platform.h"
+#include "receiver/memory_file.h"
+#include "receiver/toggles.h"
+#include "speech/announcer.h"
+#include "tuning/bands.h"
+#include "tuning/channels.h"
+#include "tuning/entry.h"
+#include "tuning/frequency.h"
+#include "tuning/levels.h"
+#include "tuning/meters.h"
+#include "tuning/mode.h"
+
+namespace orvane {
+
+inline constexpr char kVersion[] = "1.9";
+inline constexpr int kPollTimer = 1;
+inline constexpr int kPollPeriodMs = 50;
+
+class Panel {
+ public:
+  explicit Panel(Platform platform);
+  Panel(const Panel&) = delete;
+  Panel& operator=(const Panel&) = delete;
+
+  // Start-up, the message loop until the operator quits, and shut-down. Returns the exit code,
+  // which is always 0.
+  int run();
+
+  // The one-time set-up of screen, debug log, start values, memory file, port and radio.
+  void initialisePanel();
+
+  PanelState& state() { return state_; }
+
+ private:
+  void setProgramTexts();
+  void openMainWindow();
+  void readConfiguration();
+  void speakStartupAnnouncement();
+  void runMessageLoop();
+  void shutDown();
+  void drawFixedTexts();
+  void setStartValues();
+  void openSerialPort();
+  void switchRadioOn();
+  void sendStartState();
+
+  Platform platform_;
+  PanelState state_;
+  bool windowOpen_ = false;
+
+  SerialPort port_;
+  DebugLog log_;
+  Announcer announcer_;
+  CatLink link_;
+  ReceiverToggles toggles_;
+  ModeControl mode_;
+  FrequencyControl frequency_;
+  BandControl bands_;
+  FrequencyEntry entry_;
+  LevelControl levels_;
+  Meters meters_;
+  MemoryChannelControl channels_;
+  MemoryFile memory_;
+  KeyDispatcher dispatcher_;
+};
+
+}  // namespace orvane

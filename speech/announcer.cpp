@@ -1,0 +1,101 @@
+#include "speech/announcer.h"
+
+#include <array>
+
+namespace orvane {
+
+std::string Announcer::clipPath(std::string_view name) const {
+  std::string path = state_.clipDir.str();
+  for (char& c : path) {
+    if (c == '\\') c = '/';
+  }
+  path += name;
+  if (name.find('.') == std::string_view::npos) path += ".wav";
+  return path;
+}
+
+std::optional<std::string> Announcer::locate(std::string_view name) const {
+  return files_.findFile(clipPath(name));
+}
+
+void Announcer::playClip(std::string_view name) {
+  sound_.stop();
+  if (const auto path = locate(name)) sound_.playBlocking(*path);
+}
+
+void Announcer::playClipNoWait(std::string_view name) {
+  sound_.stop();
+  if (const auto path = locate(name)) sound_.playNoWait(*path);
+}
+
+void Announcer::speakDigits(std::string_view text) {
+  for (char c : text) playClip(std::string_view(&c, 1));
+}
+
+void Announcer::speakMode() {
+  static constexpr std::array<std::string_view, kModeCount + 1> kModeClips = {
+      "", "lsb.wav", "usb.wav", "cw.wav", "am.wav", "fm.wav"};
+  if (state_.modeIndex >= 1 && state_.modeIndex <= kModeCount) {
+    playClip(kModeClips[static_cast<std::size_t>(state_.modeIndex)]);
+  }
+}
+
+void Announcer::speakFrequency() {
+  const std::string f = state_.frequencyText.str();
+  if (f.empty()) {
+    playClip("nc");
+    return;
+  }
+  const int point = findText(f, ".");
+  if (state_.splitState == 1) playClip("vfob");
+  for (int i = 1; i <= point - 1; ++i) playClip(midText(f, i, 1));
+  if (rightText(f, 6) == "000000") {
+    playClip("mhz");
+    return;
+  }
+  playClip("point");
+  // Decimals down to the 10 Hz digit; trailing zeros are not spoken.
+  constexpr int kLastSpoken = 11;
+  for (int i = point + 1; i <= kLastSpoken; ++i) {
+    playClip(midText(f, i, 1));
+    if (textToNumberCut(midText(f, i + 1, kLastSpoken - i)) == 0) {
+      playClip("mhz");
+      return;
+    }
+  }
+  playClip("mhz");
+}
+
+void Announcer::speakFilterWidth() {
+  const std::string digits = digitsOf(state_.filterWidth);
+  playClip("bw");
+  if (state_.filterWidth >= 100) {
+    playClip(midText(digits, 1, 1));
+    playClip("point");
+    playClip(midText(digits, 2, 1));
+  } else {
+    playClip("0");
+    playClip("point");
+    playClip(midText(digits, 1, 1));
+  }
+  playClip("khz");
+}
+
+void Announcer::speakPower() {
+  speakDigits(digitsOf(state_.powerWatts));
+  playClip("watts");
+}
+
+void Announcer::speakBand() {
+  static constexpr std::array<std::string_view, kBandCount + 1> kBandClips = {
+      "", "160", "80", "60", "40", "30", "20", "17", "15", "12", "10", "6", "2", "70"};
+  const int b = state_.bandIndex;
+  if (b >= 1 && b <= kBandCount) {
+    playClip(kBandClips[static_cast<std::size_t>(b)]);
+  } else if (b == kOutOfBand) {
+    playClip("un");
+  }
+  if (b < kOutOfBand) playClip("metres");
+}
+
+}  // namespace orvane

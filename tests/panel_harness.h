@@ -1,0 +1,125 @@
+// A whole panel on the in-memory platform: a configuration file, the clip set as empty files, a
+// scripted radio on port 3, and helpers that read the transcript back as clips, prints and
+// commands on the wire.
+#pragma once
+
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/panel.h"
+#include "platform/fake/fake_platform.h"
+#include "platform/keycodes.h"
+#include "speech/vocabulary.h"
+
+namespace orvane::test {
+
+inline constexpr char kDefaultConfig[] =
+    "port 3\r\nspeed 9600\r\npower 100\r\nswr 1\r\ntopband 7\r\nswitch 0\r\ndebug 0\r\n";
+
+// Answers the panel's polls the way a Kenwood transceiver does.
+struct ScriptedRadio {
+  std::string vfoA = "00014200000";
+  std::string vfoB = "00007050000";
+  bool split = false;
+  int sMeter = 15;
+  int swr = 3;
+  bool silent = false;
+
+  std::string answer(std::string_view command) const {
+    char buf[32];
+    if (command == "FA;") return "FA" + vfoA + ";";
+    if (command == "FB;") return "FB" + vfoB + ";";
+    if (command == "SM0;") {
+      std::snprintf(buf, sizeof buf, "SM0%04d;", sMeter);
+      return buf;
+    }
+    if (command == "RM;") {
+      std::snprintf(buf, sizeof buf, "RM1%04d;", swr);
+      return buf;
+    }
+    return "";
+  }
+};
+
+class PanelHarness {
+ public:
+  explicit PanelHarness(std::string config = kDefaultConfig) {
+    if (!config.empty()) fake.files.put("orvane.cfg", std::move(config));
+    fake.serial.addPort(3);
+    for (std::string_view name : kClipVocabulary) {
+      std::string path = "wave/" + std::string(name);
+      if (name.find('.') == std::string_view::npos) path += ".wav";
+      fake.files.put(path, "RIFF");
+    }
+    fake.serial.onWrite(3, [this](std::string_view bytes) {
+      if (!radio.silent) fake.serial.feed(3, radio.answer(bytes));
+    });
+  }
+
+  // Runs the whole program over the queued events; the fake window closes itself when the script
+  // is used up.
+  int run() {
+    panel = std::make_unique<Panel>(fake.platform());
+    return panel->run();
+  }
+  PanelState& state() { return panel->state(); }
+
+  // Ticks enough for the radio to be heard (and "connected" spoken).
+  void queueConnect() { fake.window.queueTicks(2); }
+  void queueKeys(std::initializer_list<int> keys) {
+    for (int k : keys) fake.window.queueKey(k);
+  }
+
+  // Transcript lines from a marker on: everything after the n-th line that starts with prefix.
+  std::vector<std::string> linesAfter(std::size_t index) const {
+    const auto& all = fake.transcript.lines();
+    return {all.begin() + static_cast<std::ptrdiff_t>(std::min(index, all.size())), all.end()};
+  }
+  std::size_t mark() const { return fake.transcript.lines().size(); }
+
+  // The story of the run from a mark, without the polls and their answers: clips by name, commands
+  // as "> CMD;", prints as "print X,Y \"TEXT\"".
+  std::vector<std::string> storyFrom(std::size_t index, bool withPolls = false) const {
+    std::vector<std::string> out;
+    for (const std::string& line : linesAfter(index)) {
+      if (line.rfind("clip ", 0) == 0) {
+        out.push_back(clipName(line.substr(std::string("clip ").size())));
+      } else if (line.rfind("clip.nowait ", 0) == 0) {
+        out.push_back("nowait " + clipName(line.substr(std::string("clip.nowait ").size())));
+      } else if (line.rfind("serial.write 3 \"", 0) == 0) {
+        std::string cmd = line.substr(16, line.size() - 17);
+        const bool poll = cmd == "FA;" || cmd == "FB;" || cmd == "SM0;" || cmd == "RM;";
+        if (withPolls || !poll) out.push_back("> " + cmd);
+      } else if (line.rfind("print ", 0) == 0 || line.rfind("window.", 0) == 0 ||
+                 line.rfind("clip.stop", 0) == 0) {
+        out.push_back(line);
+      }
+    }
+    return out;
+  }
+
+  // "wave/ts.wav" -> "ts": tests name clips the way the operator hears them.
+  static std::string clipName(std::string path) {
+    if (path.rfind("wave/", 0) == 0) path.erase(0, 5);
+    if (path.size() > 4 && path.compare(path.size() - 4, 4, ".wav") == 0)
+      path.resize(path.size() - 4);
+    return path;
+  }
+
+  // Commands written to port 3 since a mark, split at ";".
+  std::vector<std::string> wireFrom(std::size_t index, bool withPolls = false) const {
+    std::vector<std::string> out;
+    for (const std::string& s : storyFrom(index, withPolls)) {
+      if (s.rfind("> ", 0) == 0) out.push_back(s.substr(2));
+    }
+    return out;
+  }
+
+  fake::FakePlatform fake;
+  ScriptedRadio radio;
+  std::unique_ptr<Panel> panel;
+};
+
+}  // namespace orvane::test

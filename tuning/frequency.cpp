@@ -1,0 +1,102 @@
+#include "tuning/frequency.h"
+
+#include <limits>
+
+#include "platform/keycodes.h"
+#include "screen/screen_map.h"
+
+namespace orvane {
+
+std::int32_t FrequencyControl::addSaturated(std::int32_t value, std::int32_t delta) {
+  const std::int64_t sum = std::int64_t{value} + delta;
+  return static_cast<std::int32_t>(std::clamp<std::int64_t>(
+      sum, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
+}
+
+std::string FrequencyControl::frequencyCommand(std::int32_t hz) {
+  // Stepping down from below 1 kHz... reaches negative values; the radio has no such frequency, so
+  // the panel asks for 0 Hz rather than sending a malformed command.
+  return "FA" + zeroPadded(std::max(hz, 0), 11);
+}
+
+void FrequencyControl::frequencyAnswer() {
+  if (state_.radioConnected == 0) announcer_.playClip("connected");
+  state_.radioConnected = 1;
+  state_.lastFreqReply = leftText(state_.replyText, 13);
+  if (leftText(state_.lastFreqReply, 2) == "FA") {
+    state_.vfoAReply = state_.lastFreqReply;
+    state_.vfoBReply = state_.lastFreqReply;
+  }
+  if (leftText(state_.lastFreqReply, 2) == "FB") state_.vfoBReply = state_.lastFreqReply;
+
+  std::string digits = midText(state_.replyText, 3, 11);
+  state_.frequencyHz = textToNumberRounded(digits);
+  std::string shown = leftText(digits, 5) + "." + rightText(digits, 6);
+  state_.replyText = shown;
+  // An answer too short to hold eleven digits brings its ";" into the text: not shown.
+  if (findText(shown, ";") != 0) return;
+
+  const std::size_t zeros = shown.find_first_not_of('0');
+  const std::size_t count = zeros == std::string::npos ? shown.size() : zeros;
+  shown = std::string(count, ' ') + shown.substr(count);
+  state_.replyText = shown;
+
+  window_.setPrintPosition(screen::kSplitMarker.x, screen::kSplitMarker.y);
+  if (state_.splitState > 0) window_.print("B   ");
+  if (state_.splitState == 1) {
+    announcer_.playClip("split");
+    state_.splitState = 2;
+  }
+  if (state_.splitState == 0) window_.print("    ");
+
+  window_.setPrintPosition(screen::kFrequency.x, screen::kFrequency.y);
+  window_.print(shown + std::string(13, ' '));
+  state_.frequencyText = shown;
+  state_.pollPending = 0;
+  state_.replyText.clear();
+}
+
+void FrequencyControl::sendFrequency() {
+  link_.send(frequencyCommand(state_.frequencyHz));
+}
+
+void FrequencyControl::frequencyStep(int key) {
+  std::int32_t delta = 0;
+  switch (key) {
+    case vk::kEqualsPlus:
+      delta = 1'000'000;
+      break;
+    case vk::kMinus:
+      delta = -1'000'000;
+      break;
+    case vk::kPageUp:
+      delta = 10'000;
+      break;
+    case vk::kPageDown:
+      delta = -10'000;
+      break;
+    case vk::kRight:
+      delta = 100;
+      break;
+    case vk::kLeft:
+      delta = -100;
+      break;
+    default:
+      break;
+  }
+  state_.frequencyHz = addSaturated(state_.frequencyHz, delta);
+  sendFrequency();
+}
+
+void FrequencyControl::zeroFrequency() {
+  const std::int32_t remainder = state_.frequencyHz % 1000;
+  state_.frequencyHz -= remainder;
+  if (state_.modeIndex == 2 && remainder != 0) {
+    state_.frequencyHz = addSaturated(state_.frequencyHz, 1000);
+  }
+  sendFrequency();
+  announcer_.playClip("0");
+  announcer_.playClip("ok");
+}
+
+}  // namespace orvane

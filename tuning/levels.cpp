@@ -1,0 +1,82 @@
+#include "tuning/levels.h"
+
+#include <algorithm>
+
+namespace orvane {
+
+namespace {
+
+constexpr int kWidthState = 2;
+constexpr int kPowerState = 3;
+constexpr int kRfGainState = 4;
+constexpr int kAfGainState = 7;
+constexpr int kGainMax = 255;
+
+}  // namespace
+
+void LevelControl::sendWidth() {
+  state_.filterWidth = std::clamp(state_.filterWidth, 50, 300);
+  link_.send("BW" + zeroPadded(state_.filterWidth, 4));
+}
+
+void LevelControl::sendPower() {
+  link_.send("PC" + zeroPadded(state_.powerWatts, 3));
+}
+void LevelControl::sendRfGain() {
+  link_.send("RG" + zeroPadded(state_.rfGain, 3));
+}
+void LevelControl::sendAfGain() {
+  link_.send("AG0" + zeroPadded(state_.afGain, 3));
+}
+
+void LevelControl::up() {
+  switch (state_.entryState) {
+    case kWidthState:
+      state_.filterWidth += 10;
+      sendWidth();
+      break;
+    case kPowerState:
+      state_.powerWatts += 10;
+      if (state_.powerWatts == 15) state_.powerWatts = 20;
+      state_.powerWatts = std::min(state_.powerWatts, 100);
+      sendPower();
+      break;
+    case kRfGainState:
+      state_.rfGain = std::min(state_.rfGain + 20, kGainMax);
+      sendRfGain();
+      if (state_.rfGain == kGainMax) announcer_.playClip("max");
+      break;
+    case kAfGainState:
+      state_.afGain = std::min(state_.afGain + 10, kGainMax);
+      sendAfGain();
+      if (state_.afGain == kGainMax) announcer_.playClip("max");
+      break;
+    default:
+      break;
+  }
+}
+
+void LevelControl::down() {
+  switch (state_.entryState) {
+    case kWidthState:
+      state_.filterWidth -= 10;
+      sendWidth();
+      break;
+    case kPowerState:
+      state_.powerWatts = std::clamp(state_.powerWatts - 10, 5, 100);
+      sendPower();
+      break;
+    case kRfGainState:
+      state_.rfGain = std::max(state_.rfGain - 20, 0);
+      sendRfGain();
+      break;
+    case kAfGainState:
+      state_.afGain = std::max(state_.afGain - 10, 0);
+      sendAfGain();
+      break;
+    default:
+      break;
+  }
+}
+
+}  // namespace orvane

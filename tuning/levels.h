@@ -1,0 +1,32 @@
+// Filter width, transmit power, RF gain and AF gain: a selection key makes one of them the target
+// of Up and Down, which move it by a fixed step within its limits and send it at once.
+#pragma once
+
+#include "core/panel_state.h"
+#include "link/cat_link.h"
+#include "speech/announcer.h"
+
+namespace orvane {
+
+class LevelControl {
+ public:
+  LevelControl(PanelState& state, CatLink& link, Announcer& announcer)
+      : state_(state), link_(link), announcer_(announcer) {}
+
+  // Up and Down for entryState 2 (width), 3 (power), 4 (RF gain) and 7 (AF gain); other states
+  // are not levels and are left alone.
+  void up();
+  void down();
+
+  void sendWidth();
+  void sendPower();
+  void sendRfGain();
+  void sendAfGain();
+
+ private:
+  PanelState& state_;
+  CatLink& link_;
+  Announcer& announcer_;
+};
+
+}  // namespace orvane

@@ -1,0 +1,31 @@
+#include "tuning/mode.h"
+
+#include "screen/screen_map.h"
+
+namespace orvane {
+
+void ModeControl::modeCommand() {
+  window_.setPrintPosition(screen::kMode.x, screen::kMode.y);
+  if (state_.modeIndex >= 1 && state_.modeIndex <= kModeCount) {
+    const ModeEntry& mode = state_.modeTable[static_cast<std::size_t>(state_.modeIndex)];
+    state_.commandText = mode.command;
+    window_.print(mode.screenText);
+    link_.sendCommand();
+  }
+  // A mode number from a damaged memory channel names no mode: nothing is sent rather than
+  // repeating whatever command went out last.
+}
+
+void ModeControl::modeKey() {
+  constexpr int kFm = 5;
+  constexpr int kFirstFmBand = 10;
+  state_.modeIndex = state_.modeIndex % kModeCount + 1;
+  if (state_.modeIndex == kFm &&
+      (state_.bandIndex < kFirstFmBand || state_.bandIndex == kOutOfBand)) {
+    state_.modeIndex = 1;
+  }
+  modeCommand();
+  announcer_.speakMode();
+}
+
+}  // namespace orvane

@@ -1,0 +1,28 @@
+// The operating mode: LSB, USB, CW, AM and, from the 10 m band up, FM.
+#pragma once
+
+#include "core/panel_state.h"
+#include "link/cat_link.h"
+#include "platform/platform.h"
+#include "speech/announcer.h"
+
+namespace orvane {
+
+class ModeControl {
+ public:
+  ModeControl(PanelState& state, CatLink& link, Announcer& announcer, Window& window)
+      : state_(state), link_(link), announcer_(announcer), window_(window) {}
+
+  // Sends the mode-select command of modeIndex and shows its label.
+  void modeCommand();
+  // "M": the next mode, sent, shown and spoken.
+  void modeKey();
+
+ private:
+  PanelState& state_;
+  CatLink& link_;
+  Announcer& announcer_;
+  Window& window_;
+};
+
+}  // namespace orvane
