@@ -1,0 +1,190 @@
+// The exchange with the radio on the in-memory platform: what goes out on the wire, how answers
+// are routed, the watchdog and the S-meter on the screen.
+#include "link/cat_link.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "platform/fake/fake_platform.h"
+
+namespace orvane {
+namespace {
+
+using ::testing::ElementsAre;
+
+class CatLinkTest : public ::testing::Test {
+ protected:
+  CatLinkTest() {
+    fake.serial.addPort(3);
+    state.comPort = 3;
+    port.openPort(3, 9600);
+    port.setReadTimeouts(3, -1);
+    link.setFrequencyAnswerHandler([this] {
+      answers.push_back(state.replyText.str());
+      state.radioConnected = 1;
+    });
+    fake.window.open(WindowSpec{}, nullptr);
+  }
+
+  // Commands on the wire since the last call, split at ";".
+  std::vector<std::string> wire() {
+    std::vector<std::string> out;
+    std::string w = fake.serial.written(3);
+    fake.serial.clearWritten(3);
+    std::size_t start = 0;
+    for (std::size_t end; (end = w.find(';', start)) != std::string::npos; start = end + 1) {
+      out.push_back(w.substr(start, end - start));
+    }
+    return out;
+  }
+
+  // One poll out, then the radio's reply collected at the next tick.
+  void exchange(std::string_view reply) {
+    state.pollPending = 0;
+    link.pollRadio();
+    fake.serial.feed(3, reply);
+    link.pollRadio();
+  }
+
+  std::vector<std::string> prints() { return fake.transcript.linesWithPrefix("print "); }
+
+  fake::FakePlatform fake;
+  PanelState state;
+  SerialPort port{fake.serial};
+  DebugLog log{fake.files};
+  CatLink link{state, port, fake.window, log};
+  std::vector<std::string> answers;
+};
+
+TEST_F(CatLinkTest, SplitTurnsFrequencyCommandsToVfoB) {
+  state.splitState = 1;
+  link.send("FA00007100000");
+  EXPECT_EQ(state.commandText.str(), "FB00007100000;");
+  link.pollRadio();  // frequency poll
+  state.splitState = 0;
+  link.send("FB00014000000");
+  link.send("FAX");
+  EXPECT_THAT(wire(), ElementsAre("FB00007100000", "FB", "FB00014000000", "FAX"));
+}
+
+TEST_F(CatLinkTest, PollsAlternateFrequencyAndMeterAndMeterIsSwrWhileTuning) {
+  for (int i = 0; i < 4; ++i) {
+    fake.serial.feed(3, "X;");  // any answer keeps every tick sending
+    link.pollRadio();
+  }
+  state.tuning = 1;
+  state.splitState = 2;
+  for (int i = 0; i < 2; ++i) {
+    fake.serial.feed(3, "X;");
+    link.pollRadio();
+  }
+  EXPECT_THAT(wire(), ElementsAre("FA", "SM0", "FA", "SM0", "FB", "RM"));
+}
+
+TEST_F(CatLinkTest, WatchdogDropsTheLinkAtTheTwentiethEmptyCollectionOnly) {
+  state.radioConnected = 1;
+  link.pollRadio();  // first poll out
+  for (int missed = 1; missed <= 19; ++missed) {
+    link.pollRadio();  // empty collection
+    EXPECT_EQ(state.missedPolls, missed);
+    EXPECT_EQ(state.radioConnected, 1) << "after " << missed << " missed polls";
+    link.pollRadio();  // next poll out
+  }
+  link.pollRadio();
+  EXPECT_EQ(state.radioConnected, 0);
+  EXPECT_EQ(state.missedPolls, 19);
+  // After an empty collection the next tick polls for the other kind.
+  const auto sent = wire();
+  EXPECT_EQ(sent.size(), 20u);
+  EXPECT_EQ(sent[0], "FA");
+  EXPECT_EQ(sent[1], "SM0");
+  // One byte resets the count; the link comes back with the next frequency answer.
+  link.pollRadio();
+  fake.serial.feed(3, "FA00014200000;");
+  link.pollRadio();
+  EXPECT_EQ(state.missedPolls, 0);
+  EXPECT_EQ(state.radioConnected, 1);
+}
+
+TEST_F(CatLinkTest, SMeterShownInSUnits) {
+  struct Case {
+    const char* reply;
+    const char* shown;
+  };
+  for (const Case& c : {Case{"SM00000;", "S0"}, Case{"SM00014;", "S4"}, Case{"SM00029;", "S9"},
+                        Case{"SM00030;", "S9+"}}) {
+    fake.transcript.clear();
+    exchange(c.reply);
+    std::string text;
+    for (const std::string& p : prints()) {
+      text += p.substr(p.find('"') + 1, p.rfind('"') - p.find('"') - 1);
+    }
+    ASSERT_FALSE(prints().empty());
+    EXPECT_EQ(prints()[0].substr(0, 7), "750,45 ");
+    EXPECT_EQ(text, c.shown) << c.reply;
+  }
+}
+
+TEST_F(CatLinkTest, SMeterIgnoredWhileTuningButSwrAlwaysKept) {
+  state.sMeter = 7;
+  state.tuning = 1;
+  exchange("SM00020;");
+  EXPECT_EQ(state.sMeter, 7);
+  EXPECT_TRUE(prints().empty());
+  for (int tuning : {1, 0}) {
+    state.tuning = tuning;
+    state.swrText.clear();
+    exchange("RM10015;");
+    EXPECT_EQ(state.swrText.str(), "15");
+  }
+}
+
+TEST_F(CatLinkTest, SeveralRepliesReadTogetherAreRoutedByTheirFirstTwoCharactersOnly) {
+  exchange("SM00030;FA00014200000;");
+  EXPECT_EQ(state.sMeter, 30);
+  EXPECT_TRUE(answers.empty());
+  exchange("?;FA00014200000;");  // an unknown answer first: nothing routed
+  EXPECT_TRUE(answers.empty());
+  exchange("FA00014200000;SM00030;");
+  EXPECT_THAT(answers, ElementsAre("FA00014200000;SM00030;"));
+}
+
+TEST_F(CatLinkTest, MoreThan255BytesAreReadOverTwoTicks) {
+  link.pollRadio();
+  const std::string burst = "FA00014200000;" + std::string(300, 'x');
+  fake.serial.feed(3, burst);
+  link.pollRadio();
+  EXPECT_EQ(state.replyText.size(), 255u);
+  EXPECT_EQ(port.bytesWaiting(3), static_cast<int>(burst.size() - 255));
+  link.pollRadio();  // sends the next poll; the rest is collected at the tick after
+  link.pollRadio();
+  EXPECT_EQ(state.replyText.str(), burst.substr(255));
+  EXPECT_EQ(port.bytesWaiting(3), 0);
+}
+
+TEST_F(CatLinkTest, DebugLogLinesOnlyWhenSwitchedOn) {
+  link.send("MD1");
+  link.writeDebugLine("C/R");
+  EXPECT_FALSE(fake.files.exists("debug.dat"));
+  state.debugLog = 1;
+  log.open("1.9", LocalDateTime{2026, 12, 7, 9, 5, 3});
+  link.send("MD2");
+  link.pollRadio();
+  fake.serial.feed(3, "FA00014200000;");
+  link.pollRadio();
+  link.writeDebugLine("C/R");
+  EXPECT_EQ(fake.files.contents("debug.dat"),
+            "ORVANEX 1.9  07-12-2026   09:05:03\r\nTX=MD2;\r\nTX=FA;\r\n"
+            "RX=FA00014200000;\r\nTX=SM0;\r\nC/R\r\n");
+}
+
+TEST_F(CatLinkTest, ClosedPortSendsNothingAndNeverConnects) {
+  port.closePort(3);
+  link.send("MD1");
+  for (int i = 0; i < 50; ++i) link.pollRadio();
+  EXPECT_TRUE(fake.serial.written(3).empty());
+  EXPECT_EQ(state.radioConnected, 0);
+}
+
+}  // namespace
+}  // namespace orvane
