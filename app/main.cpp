@@ -1,0 +1,50 @@
+// Orvane: builds the real platform and runs the panel.
+#include <cstdio>
+#include <cstring>
+
+#include "core/panel.h"
+#include "platform/posix/posix_platform.h"
+#include "platform/sdl/sdl_sound.h"
+#include "platform/sdl/sdl_window.h"
+
+namespace {
+
+constexpr char kUsage[] =
+    "Usage: orvane [--help] [--version]\n"
+    "\n"
+    "Orvane is a spoken control panel for Kenwood TS-series HF transceivers, worked from the\n"
+    "keyboard and answering with speech.\n"
+    "\n"
+    "Start it in the directory that holds its files:\n"
+    "  orvane.cfg   seven lines: port, speed, power, SWR wording, top band, power switch, debug log\n"
+    "  wave/        the spoken clips\n"
+    "  memory.dat   band memories and memory channels (written at exit)\n"
+    "  debug.dat    the debug log, when the configuration asks for it\n"
+    "  comN         optional link to the radio's serial device for port N\n"
+    "               (otherwise port N is /dev/ttyS<N-1>)\n"
+    "\n"
+    "Press H in the window for spoken help, Q to quit.\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
+    if (std::strcmp(argv[i], "--version") == 0) {
+      std::printf("orvane %s\n", orvane::kVersion);
+      return 0;
+    }
+  }
+  // Every other argument is ignored: the panel is configured by its file alone.
+
+  orvane::SdlWindow window;
+  orvane::SdlSound sound;
+  orvane::PosixFileSystem files;
+  orvane::PosixClock clock;
+  orvane::PosixSerialPorts serial;
+  orvane::Panel panel(orvane::Platform{window, sound, files, clock, serial});
+  return panel.run();
+}
