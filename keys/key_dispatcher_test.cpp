@@ -35,14 +35,7 @@ class Keys : public ::testing::Test {
   std::vector<std::string> run(const std::vector<WindowEvent>& events, bool withPolls = false) {
     h.queueConnect();
     for (const WindowEvent& e : events) h.fake.window.queueEvent(e);
-    std::size_t start = 0;
-    h.fake.window.beforeEachEvent = [&](const WindowEvent& e) {
-      if (start == 0 && e.kind == WindowEventKind::KeyDown) start = h.mark();
-    };
-    h.run();
-    std::vector<std::string> story = h.storyFrom(start, withPolls);
-    story.erase(std::find(story.begin(), story.end(), "window.close"), story.end());
-    return story;
+    return h.runFromFirstKey(withPolls);
   }
   std::vector<std::string> press(std::initializer_list<int> codes) { return run(keys(codes)); }
 

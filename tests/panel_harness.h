@@ -3,6 +3,7 @@
 // commands on the wire.
 #pragma once
 
+#include <algorithm>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -106,6 +107,27 @@ class PanelHarness {
     if (path.size() > 4 && path.compare(path.size() - 4, 4, ".wav") == 0)
       path.resize(path.size() - 4);
     return path;
+  }
+
+  // Runs the queued script and returns the story from the first key-down on, without the
+  // shut-down; polls and prints only when asked for.
+  std::vector<std::string> runFromFirstKey(bool withPolls = false, bool withPrints = true) {
+    std::size_t start = 0;
+    bool seen = false;
+    fake.window.beforeEachEvent = [&](const WindowEvent& e) {
+      if (!seen && e.kind == WindowEventKind::KeyDown) {
+        seen = true;
+        start = mark();
+      }
+    };
+    run();
+    std::vector<std::string> story =
+        seen ? storyFrom(start, withPolls) : std::vector<std::string>{};
+    story.erase(std::find(story.begin(), story.end(), "window.close"), story.end());
+    if (!withPrints) {
+      std::erase_if(story, [](const std::string& line) { return line.rfind("print", 0) == 0; });
+    }
+    return story;
   }
 
   // Commands written to port 3 since a mark, split at ";".

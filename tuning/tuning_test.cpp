@@ -24,15 +24,7 @@ constexpr int D(int d) {
 std::vector<std::string> heard(PanelHarness& h, std::initializer_list<int> keys) {
   h.queueConnect();
   h.queueKeys(keys);
-  std::size_t start = 0;
-  h.fake.window.beforeEachEvent = [&](const WindowEvent& e) {
-    if (start == 0 && e.kind == WindowEventKind::KeyDown) start = h.mark();
-  };
-  h.run();
-  std::vector<std::string> story = h.storyFrom(start);
-  story.erase(std::find(story.begin(), story.end(), "window.close"), story.end());
-  std::erase_if(story, [](const std::string& s) { return s.rfind("print", 0) == 0; });
-  return story;
+  return h.runFromFirstKey(/*withPolls=*/false, /*withPrints=*/false);
 }
 
 struct KeyCase {
@@ -55,14 +47,7 @@ TEST_P(Commands, KeysGiveTheirClipsAndCommandsInOrder) {
   h.radio.vfoA = c.vfoA;
   h.fake.window.queueTicks(3);  // frequency and meter answers both in
   for (int k : c.keys) h.fake.window.queueKey(k);
-  std::size_t start = 0;
-  h.fake.window.beforeEachEvent = [&](const WindowEvent& e) {
-    if (start == 0 && e.kind == WindowEventKind::KeyDown) start = h.mark();
-  };
-  h.run();
-  std::vector<std::string> story = h.storyFrom(start);
-  story.erase(std::find(story.begin(), story.end(), "window.close"), story.end());
-  std::erase_if(story, [](const std::string& s) { return s.rfind("print", 0) == 0; });
+  const auto story = h.runFromFirstKey(/*withPolls=*/false, /*withPrints=*/false);
   EXPECT_THAT(story, ElementsAreArray(c.story));
 }
 
@@ -219,14 +204,7 @@ TEST(Channels, RecallOfASplitChannelSendsBothVfosAndAnnouncesSplit) {
   h.queueKeys({K('G'), D(0)});
   h.fake.window.queueTicks(2);
   h.queueKeys({K('G'), D(1)});
-  std::size_t start = 0;
-  h.fake.window.beforeEachEvent = [&](const WindowEvent& e) {
-    if (start == 0 && e.kind == WindowEventKind::KeyDown) start = h.mark();
-  };
-  h.run();
-  auto story = h.storyFrom(start, /*withPolls=*/true);
-  std::erase_if(story, [](const std::string& s) { return s.rfind("print", 0) == 0; });
-  story.erase(std::find(story.begin(), story.end(), "window.close"), story.end());
+  const auto story = h.runFromFirstKey(/*withPolls=*/true, /*withPrints=*/false);
   // "G" goes on to the step stage, which re-sends the frequency (to VFO B while split is on).
   EXPECT_THAT(story, ElementsAre("gch", "> FA00014200000;", "0", "ok", "> FA00014200000;",
                                  "> FB00014250000;", "> FT1;", "preamp", "on", "> PA1;", "> MD2;",
