@@ -1,0 +1,108 @@
+// radiosim's machinery: the pseudo-terminal that stands in for the radio's serial port, the link
+// the panel opens, the line timing, the control channel and the event log around a RadioModel.
+#pragma once
+
+#include <chrono>
+#include <deque>
+#include <optional>
+#include <random>
+#include <string>
+#include <string_view>
+
+#include "platform/posix/unique_fd.h"
+#include "radio_model.h"
+
+namespace radiosim {
+
+struct Options {
+  std::string directory = ".";  // where the link comN is made
+  int port = 3;
+  int baud = 9600;          // the radio's own line speed
+  std::string logPath;      // "" no log, "-" standard output
+  std::string controlPath;  // "" no control FIFO
+  int turnaroundMs = 10;    // the radio's thinking time before it answers
+  long long startHz = 14'200'000;
+  bool startSwitchedOff = false;
+};
+
+// One line per event: "<seconds since start, 6 decimals> <text>". The text is the command as
+// received without its ";" (bytes outside printable ASCII as \xNN, a backslash as \\), "@" and the
+// line for a control command, "#" and a note for anything else.
+class EventLog {
+ public:
+  bool open(const std::string& path);
+  void write(double seconds, std::string_view text);
+
+ private:
+  orvane::UniqueFd fd_;
+  bool toStdout_ = false;
+};
+
+class Simulator {
+ public:
+  explicit Simulator(Options options);
+  ~Simulator();
+  Simulator(const Simulator&) = delete;
+  Simulator& operator=(const Simulator&) = delete;
+
+  // Makes the pseudo-terminal, the control FIFO and the link, in that order, so that the link
+  // appears only when everything is ready. An error text when something could not be made.
+  std::optional<std::string> start();
+  // Runs until a signal arrives on signalFd (a signalfd) or the control channel says "quit".
+  void run(int signalFd);
+
+  const std::string& slavePath() const { return slavePath_; }
+  std::string linkPath() const;
+
+ private:
+  struct Chunk {
+    double due;
+    std::string bytes;
+  };
+
+  double now() const;
+  double charSeconds() const;
+  bool lineFormatMatches(std::string& why) const;
+
+  void receive(std::string_view bytes, double at);
+  void takeCommand(const std::string& command, double arrived);
+  void sendAnswer(const std::string& answer, double arrived);
+  void sendRaw(const std::string& bytes, double at);
+  void flushDue(double at);
+
+  void readControl();
+  void control(const std::string& line);
+
+  void housekeeping(double at);
+  bool lockHeldOnSlave() const;
+
+  std::optional<std::string> makeLink();
+  std::optional<std::string> makeControlFifo();
+
+  Options options_;
+  RadioModel radio_;
+  EventLog log_;
+  std::chrono::steady_clock::time_point started_;
+  orvane::UniqueFd master_;
+  orvane::UniqueFd slave_;  // our own hold on the line, so it survives the panel's close
+  orvane::UniqueFd controlFd_;
+  std::string slavePath_;
+  bool linkMade_ = false;
+  bool fifoMade_ = false;
+
+  std::string pendingCommand_;
+  std::string pendingControl_;
+  std::deque<Chunk> output_;
+  double receiveClock_ = 0;   // when the last received byte has fully come in
+  double transmitClock_ = 0;  // when the last queued byte will have gone out
+  double lastTraffic_ = 0;
+  std::string lastFormatComplaint_;
+
+  bool silent_ = false;
+  double slowSeconds_ = 0;
+  std::optional<double> splitPause_;
+  bool quit_ = false;
+  std::mt19937 noise_{1963};
+};
+
+}  // namespace radiosim
