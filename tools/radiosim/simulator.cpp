@@ -322,7 +322,7 @@ void Simulator::control(const std::string& line) {
     std::string bytes;
     while (bytes.size() < atLeast) bytes += answer;
     sendRaw(bytes, at);
-  } else if (verb == "send" && line.size() > 5) {
+  } else if (verb == "send" && line.rfind("send ", 0) == 0 && line.size() > 5) {
     sendRaw(line.substr(5), at);
   } else if (verb == "quit" && first.empty()) {
     quit_ = true;
