@@ -11,6 +11,8 @@ packages=(
   fonts-liberation fonts-dejavu-core
   # real-window and real-sound tests
   xvfb xdotool x11-apps imagemagick
+  # the real-window test: xprop and xwininfo, and its close-request helper
+  x11-utils libx11-dev
 )
 
 missing=()

@@ -1,0 +1,76 @@
+// The clips waiting for the sound device, shared between the program's thread and the audio
+// thread. Clips are appended whole; the audio thread takes samples from the front. Because the
+// next clip of a readout is appended while the previous one is still playing, the clips follow one
+// another without a gap.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace orvane::sdl {
+
+using Samples = std::shared_ptr<const std::vector<std::int16_t>>;
+
+class AudioQueue {
+ public:
+  // Where a clip ends, counted in frames taken by the device since the queue was made.
+  using Position = std::uint64_t;
+
+  struct Appended {
+    Position end = 0;        // the frame count at which the clip has been handed to the device
+    bool wasPaused = false;  // the device was paused as idle and must be started again
+  };
+
+  // Appends a clip behind whatever blocking clip is still playing; a queued no-wait clip is cut
+  // off first.
+  Appended append(Samples samples, bool noWait);
+  // Cuts off every no-wait clip. The tail of a blocking clip, whose play has already returned, is
+  // left to finish: cutting it would clip the end of every word of a readout.
+  void cutNoWait();
+  // Cuts off everything.
+  void clear();
+
+  // Audio thread: fills out with the next frames, silence when nothing is queued.
+  void fill(std::int16_t* out, std::size_t frames);
+
+  // Waits until the device has taken all but `lead` frames before `end`. Gives up, clearing the
+  // queue, when the device takes nothing for `stall` (a device that died). Returns whether the
+  // position was reached.
+  bool waitUntil(Position end, Position lead, std::chrono::milliseconds stall);
+  // The position at which everything queued has been taken.
+  Position queuedEnd() const;
+
+  // For the thread that pauses an idle device: waits until the queue has run empty while the
+  // device runs, or until shutDown(). Returns false on shut-down.
+  bool waitUntilIdle();
+  // Called with the device locked: true when the queue is still empty, and the device is then
+  // recorded as paused, so the next append starts it.
+  bool markPausedIfIdle();
+  void shutDown();
+
+  Position taken() const;
+
+ private:
+  struct Segment {
+    Samples samples;
+    std::size_t next = 0;
+    bool noWait = false;
+  };
+  void cutNoWaitLocked();
+
+  mutable std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<Segment> segments_;
+  Position taken_ = 0;
+  Position queuedEnd_ = 0;
+  bool paused_ = true;  // SDL opens a device paused
+  bool shuttingDown_ = false;
+};
+
+}  // namespace orvane::sdl

@@ -1,0 +1,168 @@
+#include "platform/sdl/sdl_sound.h"
+
+#include <cstring>
+#include <memory>
+#include <system_error>
+#include <vector>
+
+namespace orvane {
+namespace {
+
+constexpr Uint16 kDeviceBufferFrames = 512;  // 23 ms: a cut-off is heard at once
+// Decoded clips kept: the whole vocabulary and a long help clip fit easily.
+constexpr std::size_t kCacheFrames = 8u * 1024u * 1024u;
+// A device that takes no samples for this long has died; a blocking play then gives up.
+constexpr std::chrono::milliseconds kStallLimit{2000};
+
+struct WavDeleter {
+  void operator()(Uint8* buffer) const { SDL_FreeWAV(buffer); }
+};
+
+sdl::Samples toSamples(const Uint8* bytes, std::size_t length) {
+  auto samples = std::make_shared<std::vector<std::int16_t>>(length / sizeof(std::int16_t));
+  std::memcpy(samples->data(), bytes, samples->size() * sizeof(std::int16_t));
+  return samples;
+}
+
+// Converts with SDL_AudioCVT rather than SDL_AudioStream: in SDL 2.26 the stream keeps back the
+// last ~23 ms of a clip when it is flushed, which would clip the end of every word.
+sdl::Samples convert(const SDL_AudioSpec& spec, const Uint8* bytes, Uint32 length) {
+  if (spec.format == SdlSound::kFormat && spec.channels == SdlSound::kChannels &&
+      spec.freq == SdlSound::kRate) {
+    return toSamples(bytes, length);
+  }
+  SDL_AudioCVT cvt;
+  if (SDL_BuildAudioCVT(&cvt, spec.format, spec.channels, spec.freq, SdlSound::kFormat,
+                        SdlSound::kChannels, SdlSound::kRate) < 0) {
+    return nullptr;
+  }
+  const std::size_t frameBytes = SDL_AUDIO_BITSIZE(spec.format) / 8u * spec.channels;
+  const Uint32 whole = static_cast<Uint32>(length - length % frameBytes);
+  std::vector<Uint8> work(static_cast<std::size_t>(whole) * static_cast<std::size_t>(cvt.len_mult));
+  if (work.empty()) return std::make_shared<std::vector<std::int16_t>>();
+  std::memcpy(work.data(), bytes, whole);
+  cvt.buf = work.data();
+  cvt.len = static_cast<int>(whole);
+  if (SDL_ConvertAudio(&cvt) != 0) return nullptr;
+  return toSamples(work.data(), static_cast<std::size_t>(cvt.len_cvt));
+}
+
+}  // namespace
+
+SdlSound::SdlSound() {
+  audioStarted_ = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+  if (!audioStarted_) return;
+  SDL_AudioSpec wanted{};
+  wanted.freq = kRate;
+  wanted.format = kFormat;
+  wanted.channels = kChannels;
+  wanted.samples = kDeviceBufferFrames;
+  wanted.callback = &SdlSound::onAudio;
+  wanted.userdata = this;
+  SDL_AudioSpec obtained{};
+  // No changes allowed: SDL converts for the hardware, and the callback always sees the clips'
+  // own format.
+  device_ = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
+  if (device_ == 0) return;
+  bufferFrames_ = obtained.samples;
+  idlePauser_ = std::thread([this] { pauseWhenIdle(); });
+}
+
+SdlSound::~SdlSound() {
+  if (device_ != 0) {
+    queue_.cutNoWait();
+    const auto lastFrames = static_cast<sdl::AudioQueue::Position>(bufferFrames_);
+    queue_.waitUntil(queue_.queuedEnd(), 0, kStallLimit);
+    // The last buffer handed over is still in the device.
+    SDL_Delay(static_cast<Uint32>(lastFrames * 1000u / kRate));
+    queue_.shutDown();
+    idlePauser_.join();
+    SDL_CloseAudioDevice(device_);
+  }
+  if (audioStarted_) {
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    if (SDL_WasInit(SDL_INIT_EVERYTHING) == 0) SDL_Quit();
+  }
+}
+
+void SdlSound::onAudio(void* self, Uint8* stream, int length) {
+  auto* sound = static_cast<SdlSound*>(self);
+  sound->queue_.fill(reinterpret_cast<std::int16_t*>(stream),
+                     static_cast<std::size_t>(length) / sizeof(std::int16_t));
+}
+
+// While nothing sounds the device is paused, so that its thread does not run the callback for
+// silence many times a second.
+void SdlSound::pauseWhenIdle() {
+  while (queue_.waitUntilIdle()) {
+    SDL_LockAudioDevice(device_);
+    if (queue_.markPausedIfIdle()) SDL_PauseAudioDevice(device_, 1);
+    SDL_UnlockAudioDevice(device_);
+  }
+}
+
+bool SdlSound::playBlocking(const std::string& path) {
+  sdl::AudioQueue::Position end = 0;
+  if (!start(path, false, &end)) return false;
+  // Return while about one device buffer is left: the next clip is appended in time to follow
+  // without a gap, and the program never runs more than that ahead of what is heard.
+  return queue_.waitUntil(end, static_cast<sdl::AudioQueue::Position>(bufferFrames_), kStallLimit);
+}
+
+bool SdlSound::playNoWait(const std::string& path) {
+  return start(path, true, nullptr);
+}
+
+void SdlSound::stop() {
+  if (device_ != 0) queue_.cutNoWait();
+}
+
+bool SdlSound::start(const std::string& path, bool noWait, sdl::AudioQueue::Position* end) {
+  if (device_ == 0) return false;
+  // A clip still sounding from a no-wait play ends when the next clip starts, even when that
+  // clip turns out to be missing.
+  queue_.cutNoWait();
+  sdl::Samples samples = load(path);
+  if (!samples) return false;
+  const sdl::AudioQueue::Appended appended = queue_.append(std::move(samples), noWait);
+  if (appended.wasPaused) SDL_PauseAudioDevice(device_, 0);
+  if (end != nullptr) *end = appended.end;
+  return true;
+}
+
+sdl::Samples SdlSound::load(const std::string& path) {
+  std::error_code error;
+  const auto modified = std::filesystem::last_write_time(path, error);
+  if (error) return nullptr;
+  const auto size = std::filesystem::file_size(path, error);
+  if (error) return nullptr;
+  if (auto it = cache_.find(path);
+      it != cache_.end() && it->second.modified == modified && it->second.size == size) {
+    return it->second.samples;
+  }
+
+  SDL_AudioSpec spec{};
+  Uint8* raw = nullptr;
+  Uint32 length = 0;
+  if (SDL_LoadWAV(path.c_str(), &spec, &raw, &length) == nullptr) return nullptr;
+  std::unique_ptr<Uint8, WavDeleter> bytes(raw);
+  sdl::Samples samples = convert(spec, bytes.get(), length);
+  if (samples) remember(path, CachedClip{samples, modified, size});
+  return samples;
+}
+
+void SdlSound::remember(const std::string& path, const CachedClip& clip) {
+  if (clip.samples->size() > kCacheFrames) return;
+  if (auto it = cache_.find(path); it != cache_.end()) {
+    cachedFrames_ -= it->second.samples->size();
+    cache_.erase(it);
+  }
+  if (cachedFrames_ + clip.samples->size() > kCacheFrames) {
+    cache_.clear();
+    cachedFrames_ = 0;
+  }
+  cache_.emplace(path, clip);
+  cachedFrames_ += clip.samples->size();
+}
+
+}  // namespace orvane

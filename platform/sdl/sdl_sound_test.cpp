@@ -1,0 +1,291 @@
+// Clip playback through SDL's disk audio driver, which writes the device's samples to a file in
+// real time: what comes out of the "speaker" can be read back sample for sample.
+#include "platform/sdl/sdl_sound.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <vector>
+
+namespace orvane {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct WavFormat {
+  int rate = SdlSound::kRate;
+  int channels = 1;
+  int bits = 16;
+};
+
+void putLE(std::ofstream& out, std::uint32_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) out.put(static_cast<char>((value >> (8 * i)) & 0xFF));
+}
+
+// Writes a PCM WAV file; samples are interleaved, 16-bit values (8-bit files take value/256+128).
+void writeWav(const fs::path& path, const std::vector<std::int16_t>& samples, WavFormat f = {}) {
+  std::ofstream out(path, std::ios::binary);
+  const auto bytesPerSample = static_cast<std::uint32_t>(f.bits / 8);
+  const auto dataBytes = static_cast<std::uint32_t>(samples.size()) * bytesPerSample;
+  const auto channels = static_cast<std::uint32_t>(f.channels);
+  const auto rate = static_cast<std::uint32_t>(f.rate);
+  out.write("RIFF", 4);
+  putLE(out, 36 + dataBytes, 4);
+  out.write("WAVEfmt ", 8);
+  putLE(out, 16, 4);
+  putLE(out, 1, 2);
+  putLE(out, channels, 2);
+  putLE(out, rate, 4);
+  putLE(out, rate * channels * bytesPerSample, 4);
+  putLE(out, channels * bytesPerSample, 2);
+  putLE(out, static_cast<std::uint32_t>(f.bits), 2);
+  out.write("data", 4);
+  putLE(out, dataBytes, 4);
+  for (std::int16_t s : samples) {
+    if (f.bits == 8) {
+      putLE(out, static_cast<std::uint32_t>(s / 256 + 128), 1);
+    } else {
+      putLE(out, static_cast<std::uint16_t>(s), 2);
+    }
+  }
+}
+
+// A clip whose samples say which clip they belong to and where in it they are; never zero, so the
+// silence between clips can be told from the clips.
+std::vector<std::int16_t> pattern(int clip, std::size_t frames) {
+  std::vector<std::int16_t> s(frames);
+  for (std::size_t i = 0; i < frames; ++i) {
+    s[i] = static_cast<std::int16_t>(clip * 1000 + static_cast<int>(i % 499) + 1);
+  }
+  return s;
+}
+
+class DiskSound : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("orvane_sound_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+            "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", output().c_str(), 1);
+  }
+  void TearDown() override {
+    unsetenv("SDL_AUDIODRIVER");
+    unsetenv("SDL_DISKAUDIOFILE");
+    fs::remove_all(dir_);
+  }
+  fs::path output() const { return dir_ / "speaker.raw"; }
+  std::string clipFile(const std::string& name, const std::vector<std::int16_t>& samples,
+                       WavFormat f = {}) {
+    const fs::path path = dir_ / name;
+    writeWav(path, samples, f);
+    return path.string();
+  }
+  std::vector<std::int16_t> heard() const {
+    std::ifstream in(output(), std::ios::binary);
+    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<std::int16_t> samples(bytes.size() / 2);
+    std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
+    return samples;
+  }
+
+  fs::path dir_;
+};
+
+struct SoundRun {
+  std::size_t start = 0;
+  std::vector<std::int16_t> samples;
+};
+
+// The stretches of sound in the output, split wherever silence lies between them.
+std::vector<SoundRun> soundRuns(const std::vector<std::int16_t>& out) {
+  std::vector<SoundRun> runs;
+  for (std::size_t i = 0; i < out.size(); ++i) {
+    if (out[i] == 0) continue;
+    if (runs.empty() || i != runs.back().start + runs.back().samples.size()) {
+      runs.push_back(SoundRun{i, {}});
+    }
+    runs.back().samples.push_back(out[i]);
+  }
+  return runs;
+}
+
+// Everything that sounded, the silences left out.
+std::vector<std::int16_t> allSound(const std::vector<std::int16_t>& out) {
+  std::vector<std::int16_t> sound;
+  for (const SoundRun& r : soundRuns(out)) {
+    sound.insert(sound.end(), r.samples.begin(), r.samples.end());
+  }
+  return sound;
+}
+
+std::vector<std::int16_t> joined(std::initializer_list<const std::vector<std::int16_t>*> parts) {
+  std::vector<std::int16_t> all;
+  for (const auto* p : parts) all.insert(all.end(), p->begin(), p->end());
+  return all;
+}
+
+TEST_F(DiskSound, BlockingClipsInARowComeOutWholeInOrderWithoutGaps) {
+  const auto a = pattern(1, 1500), b = pattern(2, 2205), c = pattern(3, 1000);
+  const std::string fa = clipFile("a.wav", a), fb = clipFile("b.wav", b), fc = clipFile("c.wav", c);
+  int bufferFrames = 0;
+  {
+    SdlSound sound;
+    ASSERT_TRUE(sound.hasDevice());
+    bufferFrames = sound.deviceBufferFrames();
+    EXPECT_TRUE(sound.playBlocking(fa));
+    EXPECT_TRUE(sound.playBlocking(fb));
+    EXPECT_TRUE(sound.playBlocking(fc));
+    // And again from the cache, with one clip twice.
+    EXPECT_TRUE(sound.playBlocking(fc));
+    EXPECT_TRUE(sound.playBlocking(fa));
+  }
+  const auto out = heard();
+  EXPECT_EQ(allSound(out), joined({&a, &b, &c, &c, &a})) << "every sample of every clip, in order";
+
+  // Silence between consecutive clips: where each clip should start against where it starts.
+  const auto runs = soundRuns(out);
+  std::size_t gapTotal = 0, gapMax = 0;
+  for (std::size_t i = 1; i < runs.size(); ++i) {
+    const std::size_t gap = runs[i].start - (runs[i - 1].start + runs[i - 1].samples.size());
+    gapTotal += gap;
+    gapMax = std::max(gapMax, gap);
+  }
+  std::cout << "device buffer " << bufferFrames << " frames; " << runs.size()
+            << " stretches of sound for 5 clips; silence between clips: total " << gapTotal
+            << " frames, largest " << gapMax << " frames ("
+            << static_cast<double>(gapMax) * 1000.0 / SdlSound::kRate << " ms)\n";
+  // A late append could insert at most about a buffer of silence; waiting for the queue to run
+  // dry inserts several.
+  EXPECT_LE(gapMax, static_cast<std::size_t>(bufferFrames));
+}
+
+TEST_F(DiskSound, ANoWaitClipIsCutByTheNextClipAndByStop) {
+  const auto help = pattern(5, SdlSound::kRate * 2), a = pattern(1, 800), b = pattern(2, 600);
+  const std::string fhelp = clipFile("help.wav", help), fa = clipFile("a.wav", a),
+                    fb = clipFile("b.wav", b);
+  {
+    SdlSound sound;
+    EXPECT_TRUE(sound.playNoWait(fhelp));
+    SDL_Delay(150);
+    EXPECT_TRUE(sound.playBlocking(fa));  // cuts the help clip
+    EXPECT_TRUE(sound.playNoWait(fhelp));
+    SDL_Delay(150);
+    sound.stop();
+    SDL_Delay(100);
+    EXPECT_TRUE(sound.playBlocking(fb));
+  }
+  const auto sound = allSound(heard());
+  // help (part), a, help (part), b.
+  auto cursor = sound.begin();
+  auto helpPart = [&]() {
+    std::size_t n = 0;
+    while (cursor != sound.end() && *cursor >= 5000 && *cursor < 6000) {
+      EXPECT_EQ(*cursor, help[n]) << "the help clip plays from its start, in order";
+      ++cursor;
+      ++n;
+    }
+    return n;
+  };
+  auto clip = [&](const std::vector<std::int16_t>& c) {
+    ASSERT_GE(static_cast<std::size_t>(sound.end() - cursor), c.size());
+    EXPECT_TRUE(std::equal(c.begin(), c.end(), cursor));
+    cursor += static_cast<std::ptrdiff_t>(c.size());
+  };
+  const std::size_t firstHelp = helpPart();
+  clip(a);
+  const std::size_t secondHelp = helpPart();
+  clip(b);
+  EXPECT_EQ(cursor, sound.end());
+  std::cout << "help clip heard for " << firstHelp << " and " << secondHelp << " of " << help.size()
+            << " frames\n";
+  EXPECT_GT(firstHelp, 0u);
+  EXPECT_LT(firstHelp, help.size() / 2);
+  EXPECT_GT(secondHelp, 0u);
+  EXPECT_LT(secondHelp, help.size() / 2);
+}
+
+TEST_F(DiskSound, MissingDamagedOrEmptyFilesPlayNothing) {
+  const std::string garbage = (dir_ / "garbage.wav").string();
+  std::ofstream(garbage) << "this is no RIFF file at all";
+  const std::string empty = (dir_ / "empty.wav").string();
+  std::ofstream{empty};
+  const auto a = pattern(1, 500);
+  const std::string fa = clipFile("a.wav", a);
+  {
+    SdlSound sound;
+    ASSERT_TRUE(sound.hasDevice());
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_FALSE(sound.playBlocking((dir_ / "missing.wav").string()));
+    EXPECT_FALSE(sound.playNoWait((dir_ / "missing.wav").string()));
+    EXPECT_FALSE(sound.playBlocking((dir_ / "no_such_dir" / "on.wav").string()));
+    EXPECT_FALSE(sound.playBlocking(garbage));
+    EXPECT_FALSE(sound.playBlocking(empty));
+    EXPECT_FALSE(sound.playBlocking(dir_.string()));
+    std::cout << "six failed plays took "
+              << std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() -
+                                                           started)
+                     .count()
+              << " ms\n";
+    EXPECT_TRUE(sound.playBlocking(fa)) << "and the player still works";
+  }
+  EXPECT_EQ(allSound(heard()), a);
+}
+
+TEST_F(DiskSound, AClipChangedOnDiskIsLoadedAgain) {
+  const auto a = pattern(1, 700), b = pattern(2, 900);
+  const std::string path = clipFile("on.wav", a);
+  {
+    SdlSound sound;
+    EXPECT_TRUE(sound.playBlocking(path));
+    clipFile("on.wav", b);
+    EXPECT_TRUE(sound.playBlocking(path));
+  }
+  EXPECT_EQ(allSound(heard()), joined({&a, &b}));
+}
+
+TEST_F(DiskSound, ClipsInOtherFormatsAreConverted) {
+  // 0.1 s at 44100 Hz stereo and 0.1 s at 11025 Hz 8-bit: each becomes about 2205 frames.
+  const std::vector<std::int16_t> stereo(4410 * 2, 8000);
+  const std::vector<std::int16_t> eightBit(1102, 16384);
+  const std::string fs1 = clipFile("stereo.wav", stereo, WavFormat{44100, 2, 16});
+  const std::string fs2 = clipFile("eight.wav", eightBit, WavFormat{11025, 1, 8});
+  {
+    SdlSound sound;
+    EXPECT_TRUE(sound.playBlocking(fs1));
+    SDL_Delay(100);  // silence between them, to tell them apart
+    EXPECT_TRUE(sound.playBlocking(fs2));
+  }
+  const auto runs = soundRuns(heard());
+  ASSERT_EQ(runs.size(), 2u);
+  for (const SoundRun& r : runs) {
+    std::cout << "converted clip: " << r.samples.size() << " frames\n";
+    EXPECT_NEAR(static_cast<double>(r.samples.size()), 2205.0, 40.0);
+  }
+  EXPECT_NEAR(runs[0].samples[runs[0].samples.size() / 2], 8000, 100);
+  EXPECT_NEAR(runs[1].samples[runs[1].samples.size() / 2], 16384, 300);
+}
+
+TEST(NoSoundDevice, EveryPlayFailsAtOnceAndNothingBreaks) {
+  setenv("SDL_AUDIODRIVER", "nonexistent", 1);
+  {
+    SdlSound sound;
+    EXPECT_FALSE(sound.hasDevice());
+    EXPECT_EQ(sound.deviceBufferFrames(), 0);
+    EXPECT_FALSE(sound.playBlocking("wave/on.wav"));
+    EXPECT_FALSE(sound.playNoWait("wave/help.wav"));
+    sound.stop();
+  }
+  unsetenv("SDL_AUDIODRIVER");
+}
+
+}  // namespace
+}  // namespace orvane

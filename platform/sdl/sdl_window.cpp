@@ -1,0 +1,250 @@
+#include "platform/sdl/sdl_window.h"
+
+#include <SDL_ttf.h>
+
+#include <algorithm>
+#include <string>
+
+#include "platform/sdl/sdl_keys.h"
+
+namespace orvane {
+namespace {
+
+constexpr Uint32 kSubsystems = SDL_INIT_VIDEO | SDL_INIT_EVENTS | SDL_INIT_TIMER;
+constexpr SDL_Color kInk{0, 0, 0, 255};
+constexpr SDL_Color kPaper{255, 255, 255, 255};  // the usual system window colour
+
+// A blit clips its rectangles in place; work on copies.
+SDL_Rect clippedTo(const SDL_Rect& area, const SDL_Surface& surface) {
+  const SDL_Rect bounds{0, 0, surface.w, surface.h};
+  SDL_Rect result{0, 0, 0, 0};
+  if (SDL_IntersectRect(&area, &bounds, &result) == SDL_FALSE) return SDL_Rect{0, 0, 0, 0};
+  return result;
+}
+
+void releaseSdlWhenUnused() {
+  if (SDL_WasInit(SDL_INIT_EVERYTHING) == 0) SDL_Quit();
+}
+
+}  // namespace
+
+SdlWindow::SdlWindow() = default;
+
+SdlWindow::~SdlWindow() {
+  close();
+}
+
+bool SdlWindow::open(const WindowSpec& spec, WindowEventHandler handler) {
+  if (state_ != State::NeverOpened) return false;
+  // Without this SDL probes OpenGL to decide how to present a window surface, which loads Mesa
+  // and LLVM: a bare window would then cost about 105 MB instead of about 12 MB.
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  // The close button is one close request, not a window event followed by a quit event.
+  SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+  if (SDL_InitSubSystem(kSubsystems) != 0) return false;
+
+  // Not resizable: SDL then gives the window manager a minimum size equal to the maximum, which
+  // also takes away the maximise button.
+  window_.reset(SDL_CreateWindow(spec.title.c_str(), spec.x, spec.y, spec.width, spec.height,
+                                 SDL_WINDOW_SHOWN));
+  tickEventType_ = SDL_RegisterEvents(1);
+  if (!window_ || tickEventType_ == static_cast<Uint32>(-1)) {
+    window_.reset();
+    SDL_QuitSubSystem(kSubsystems);
+    releaseSdlWhenUnused();
+    return false;
+  }
+  // Keys are all the panel wants; no input method, no text events.
+  SDL_StopTextInput();
+  fitOuterSize(spec);
+  makeBackingSurface();
+  handler_ = std::move(handler);
+  state_ = State::Open;
+  repaint();
+  return true;
+}
+
+// The panel's layout assumes a 950x500 rectangle including the frame, as on Windows.
+void SdlWindow::fitOuterSize(const WindowSpec& spec) {
+  SDL_PumpEvents();
+  int top = 0, left = 0, bottom = 0, right = 0;
+  if (SDL_GetWindowBordersSize(window_.get(), &top, &left, &bottom, &right) != 0) return;
+  if (top == 0 && left == 0 && bottom == 0 && right == 0) return;
+  SDL_SetWindowSize(window_.get(), std::max(1, spec.width - left - right),
+                    std::max(1, spec.height - top - bottom));
+  SDL_SetWindowPosition(window_.get(), spec.x + left, spec.y + top);
+}
+
+bool SdlWindow::makeBackingSurface() {
+  int width = 0, height = 0;
+  SDL_GetWindowSize(window_.get(), &width, &height);
+  Uint32 format = SDL_PIXELFORMAT_RGB888;
+  if (SDL_Surface* shown = SDL_GetWindowSurface(window_.get())) format = shown->format->format;
+  backing_.reset(SDL_CreateRGBSurfaceWithFormat(0, width, height, 32, format));
+  if (!backing_) return false;
+  SDL_FillRect(backing_.get(), nullptr, SDL_MapRGB(backing_->format, kPaper.r, kPaper.g, kPaper.b));
+  return true;
+}
+
+void SdlWindow::close() {
+  if (state_ != State::Open) return;
+  for (auto& [id, slot] : timers_) removeTimer(*slot);
+  SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+  fonts_.reset();
+  backing_.reset();
+  window_.reset();
+  // handler_ is kept: close() is usually called from inside it.
+  state_ = State::Closed;
+  // Stops SDL's timer thread too (unless someone else still uses timers), so no timer callback
+  // can run after this.
+  SDL_QuitSubSystem(kSubsystems);
+  releaseSdlWhenUnused();
+}
+
+void SdlWindow::setPrintPosition(int x, int y) {
+  if (state_ != State::Open) return;
+  printX_ = x;
+  printY_ = y;
+}
+
+TTF_Font* SdlWindow::currentFont() {
+  // Loaded at the first print: fontconfig's set-up is the larger part of a window's memory.
+  if (!fonts_) fonts_ = std::make_unique<sdl::FontLibrary>();
+  return fonts_->open(fontFace_, fontPoints_, fontWeight_);
+}
+
+void SdlWindow::print(std::string_view text) {
+  if (state_ != State::Open || !backing_ || text.empty()) return;
+  TTF_Font* font = currentFont();
+  if (font == nullptr) return;
+  // Shaded rendering paints every cell of the text, blanks included, on an opaque background: a
+  // shorter text printed over a longer one must cover it cell for cell.
+  const std::string bytes(text);
+  std::unique_ptr<SDL_Surface, SurfaceDeleter> drawn(
+      TTF_RenderText_Shaded(font, bytes.c_str(), kInk, kPaper));
+  if (!drawn) return;
+  const SDL_Rect area{printX_, printY_, drawn->w, drawn->h};
+  SDL_Rect target = area;
+  SDL_BlitSurface(drawn.get(), nullptr, backing_.get(), &target);
+  printX_ += drawn->w;
+  present(area);
+}
+
+int SdlWindow::textWidth(std::string_view text) {
+  if (state_ != State::Open || text.empty()) return 0;
+  TTF_Font* font = currentFont();
+  if (font == nullptr) return 0;
+  int width = 0, height = 0;
+  if (TTF_SizeText(font, std::string(text).c_str(), &width, &height) != 0) return 0;
+  return width;
+}
+
+void SdlWindow::setFont(std::string_view face, int points, int weight) {
+  if (state_ != State::Open) return;
+  fontFace_ = std::string(face);
+  fontPoints_ = points;
+  fontWeight_ = weight;
+}
+
+void SdlWindow::present(const SDL_Rect& area) {
+  SDL_Surface* shown = SDL_GetWindowSurface(window_.get());
+  if (shown == nullptr || !backing_) return;
+  SDL_Rect from = clippedTo(clippedTo(area, *backing_), *shown);
+  if (from.w <= 0 || from.h <= 0) return;
+  SDL_Rect to = from;
+  SDL_BlitSurface(backing_.get(), &from, shown, &to);
+  SDL_UpdateWindowSurfaceRects(window_.get(), &from, 1);
+}
+
+void SdlWindow::repaint() {
+  if (!backing_) return;
+  present(SDL_Rect{0, 0, backing_->w, backing_->h});
+}
+
+Uint32 SdlWindow::onTimer(Uint32 interval, void* param) {
+  // Runs on SDL's timer thread: only the flag and the event queue are touched here.
+  auto* slot = static_cast<TimerSlot*>(param);
+  if (!slot->tickPending.exchange(true)) {
+    SDL_Event event{};
+    event.type = slot->eventType;
+    event.user.code = slot->id;
+    if (SDL_PushEvent(&event) != 1) slot->tickPending = false;
+  }
+  return interval;
+}
+
+void SdlWindow::startTimer(int id, int periodMs) {
+  if (state_ != State::Open) return;
+  std::unique_ptr<TimerSlot>& slot = timers_[id];
+  if (!slot) slot = std::make_unique<TimerSlot>();
+  removeTimer(*slot);
+  slot->id = id;
+  slot->eventType = tickEventType_;
+  slot->sdlTimer =
+      SDL_AddTimer(static_cast<Uint32>(std::max(1, periodMs)), &SdlWindow::onTimer, slot.get());
+  slot->running = slot->sdlTimer != 0;
+}
+
+void SdlWindow::stopTimer(int id) {
+  if (state_ != State::Open) return;
+  if (auto it = timers_.find(id); it != timers_.end()) removeTimer(*it->second);
+}
+
+void SdlWindow::removeTimer(TimerSlot& slot) {
+  if (slot.sdlTimer != 0) SDL_RemoveTimer(slot.sdlTimer);
+  slot.sdlTimer = 0;
+  slot.running = false;
+}
+
+void SdlWindow::waitAndDispatch() {
+  if (state_ != State::Open) return;
+  SDL_Event event;
+  if (SDL_WaitEvent(&event) == 0) return;
+  dispatch(event);
+  // The handler may close the window; whatever is still queued is then dropped.
+  while (state_ == State::Open && SDL_PollEvent(&event) != 0) dispatch(event);
+}
+
+void SdlWindow::dispatch(const SDL_Event& event) {
+  switch (event.type) {
+    case SDL_QUIT:  // also SIGINT and SIGTERM, which SDL turns into a quit event
+      deliver(WindowEventKind::CloseRequest);
+      return;
+    case SDL_WINDOWEVENT:
+      switch (event.window.event) {
+        case SDL_WINDOWEVENT_CLOSE:
+          deliver(WindowEventKind::CloseRequest);
+          return;
+        case SDL_WINDOWEVENT_EXPOSED:
+        case SDL_WINDOWEVENT_SHOWN:
+        case SDL_WINDOWEVENT_RESTORED:
+        case SDL_WINDOWEVENT_SIZE_CHANGED:
+          repaint();
+          return;
+        default:
+          return;
+      }
+    case SDL_KEYDOWN:
+    case SDL_KEYUP:
+      if (auto vk = sdl::virtualKey(event.key.keysym.scancode, event.key.keysym.sym,
+                                    event.key.keysym.mod)) {
+        deliver(event.type == SDL_KEYDOWN ? WindowEventKind::KeyDown : WindowEventKind::KeyUp, *vk);
+      }
+      return;
+    default:
+      break;
+  }
+  if (event.type == tickEventType_) {
+    auto it = timers_.find(event.user.code);
+    if (it == timers_.end()) return;
+    it->second->tickPending = false;
+    // A tick already queued when its timer was stopped is dropped, as a stopped window timer's is.
+    if (it->second->running) deliver(WindowEventKind::TimerTick);
+  }
+}
+
+void SdlWindow::deliver(WindowEventKind kind, int key) {
+  if (handler_) handler_(WindowEvent{kind, key});
+}
+
+}  // namespace orvane
