@@ -1,0 +1,111 @@
+#!/usr/bin/env bash
+# Keys typed into the real panel window under Xvfb reach the simulated radio in order: "T" twice
+# starts and stops the tuner ("RM1;AC111;" then "RM1;AC110;"), interleaved only with polls, the
+# meter poll asks for the SWR while the tuner runs, and "Q" ends the panel with exit code 0.
+#
+# usage: e2e_keys.sh BUILD_DIR
+set -uo pipefail
+
+build=$(cd "${1:?usage: e2e_keys.sh BUILD_DIR}" && pwd)
+orvane="$build/orvane"
+radiosim="$build/radiosim"
+for tool in Xvfb xdotool; do
+  command -v "$tool" >/dev/null || { echo "FAIL: $tool is not installed"; exit 1; }
+done
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/orvane-keys-XXXXXX")
+xvfb_pid=""
+radio_pid=""
+panel_pid=""
+cleanup() {
+  [ -n "$panel_pid" ] && kill -TERM "$panel_pid" 2>/dev/null && wait "$panel_pid" 2>/dev/null
+  [ -n "$radio_pid" ] && kill -TERM "$radio_pid" 2>/dev/null && wait "$radio_pid" 2>/dev/null
+  [ -n "$xvfb_pid" ] && kill -TERM "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+  if [ "${ORVANE_E2E_KEEP:-0}" = 1 ]; then echo "kept $work"; else rm -rf "$work"; fi
+}
+trap cleanup EXIT
+
+failures=0
+check() {  # check DESCRIPTION COMMAND...
+  local what=$1; shift
+  if "$@"; then echo "ok   $what"; else echo "FAIL $what"; failures=$((failures + 1)); fi
+}
+wait_for() {  # wait_for TENTHS COMMAND...
+  local tenths=$1; shift
+  for ((i = 0; i < tenths; i++)); do "$@" && return 0; sleep 0.1; done
+  return 1
+}
+ended() {
+  local state
+  state=$(awk '{print $3}' "/proc/$1/stat" 2>/dev/null)
+  [ -z "$state" ] || [ "$state" = Z ]
+}
+
+cd "$work" || exit 1
+
+# A display of our own; -noreset keeps it alive between clients.
+exec {fd}<> <(:)
+Xvfb -displayfd "$fd" -screen 0 1600x900x24 -nolisten tcp -noreset 2>xvfb.err &
+xvfb_pid=$!
+display=""
+for ((i = 0; i < 100; i++)); do
+  read -r -t 0.1 -u "$fd" display && break
+done
+exec {fd}<&-
+[ -n "$display" ] || { echo "FAIL Xvfb did not start"; cat xvfb.err; exit 1; }
+export DISPLAY=":$display"
+
+printf 'port 3\r\nspeed 9600\r\npower 100\r\nswr 1\r\ntopband 7\r\nswitch 0\r\ndebug 1\r\n' >orvane.cfg
+"$radiosim" --dir "$work" --port 3 --baud 9600 --log radio.log --control radio.ctl \
+  2>radiosim.err &
+radio_pid=$!
+wait_for 50 test -L com3 || { echo "FAIL radiosim did not link com3"; cat radiosim.err; exit 1; }
+
+SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy "$orvane" >panel.out 2>&1 &
+panel_pid=$!
+
+window=""
+find_window() { window=$(xdotool search --onlyvisible --name 'Velomar Deck' 2>/dev/null | head -1); [ -n "$window" ]; }
+wait_for 100 find_window || { echo "FAIL the panel window did not appear"; cat panel.out; exit 1; }
+connected() { grep -aq '^RX=FA' debug.dat 2>/dev/null; }
+wait_for 100 connected || { echo "FAIL the panel never heard the radio"; exit 1; }
+
+commands() { awk '$2 !~ /^[@#]/ {print $2}' radio.log; }
+has() { commands | grep -qx "$1"; }
+press() {
+  xdotool windowfocus --sync "$window" 2>/dev/null || xdotool windowfocus "$window"
+  xdotool key "$1"
+}
+
+press t
+wait_for 100 has AC111
+# Let a few polls pass while the tuner runs.
+sleep 0.5
+press t
+wait_for 100 has AC110
+press q
+wait_for 150 ended "$panel_pid" || kill -KILL "$panel_pid"
+wait "$panel_pid"
+panel_status=$?
+panel_pid=""
+
+mapfile -t sent < <(commands | sed -n '10,$p')  # after the nine start-up commands
+keys_only=()
+for c in "${sent[@]}"; do
+  case "$c" in FA | FB | SM0 | RM) ;; *) keys_only+=("$c") ;; esac
+done
+check "tune twice on the wire: RM1 AC111 RM1 AC110 (got ${keys_only[*]})" \
+  test "${keys_only[*]}" = "RM1 AC111 RM1 AC110"
+between=$(printf '%s\n' "${sent[@]}" | awk '/^AC111$/ {on = 1; next} /^RM1$/ && on {exit} on')
+check "the meter poll asks for the SWR while tuning" bash -c "grep -qx RM <<<\"\$0\"" "$between"
+check "no S-meter poll while tuning" bash -c "! grep -qx SM0 <<<\"\$0\"" "$between"
+check "panel exit code 0 after Q (got $panel_status)" test "$panel_status" -eq 0
+check "key lines in the debug log" bash -c "grep -ac \$'^T\r\$' debug.dat | grep -qx 2"
+
+if [ "$failures" -ne 0 ]; then
+  echo "--- radio.log"; cat radio.log
+  echo "--- debug.dat"; tr -d '\r' <debug.dat | tail -40
+  echo "--- panel output"; cat panel.out
+  exit 1
+fi
+exit 0
