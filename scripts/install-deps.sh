@@ -13,6 +13,8 @@ packages=(
   xvfb xdotool x11-apps imagemagick
   # the real-window test: xprop and xwininfo, and its close-request helper
   x11-utils libx11-dev
+  # a window manager, to check that the window's frame fits in its outer size
+  openbox
 )
 
 missing=()

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The main window on a real X server (Xvfb, no window manager): title, place and fixed size, the
 # print semantics seen on the screen, repainting after being covered or unmapped, the keyboard as
-# virtual-key codes, and close requests from the window and from signals.
+# virtual-key codes, close requests from the window and from signals, and finally the frame a
+# window manager (openbox) puts around it.
 #
 #   window_test.sh PATH/window_probe PATH/send_close_request
 set -uo pipefail
@@ -230,6 +231,34 @@ done
 wait_exit "$panel_pid"
 check "the window's close request arrives as a close request (status $status)" \
   [ "$(tail -1 "$work/panel.log")" = close -a "$status" = 0 ]
+
+# --- 6. under a window manager: its frame is part of the 950x500 ---------------------------------
+openbox >"$work/openbox.log" 2>&1 &
+pids+=($!)
+wm_running() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
+if eventually wm_running; then
+  start_probe framed || exit 1
+  win=$(find_window 'Velomar Deck') || exit 1
+  frame=$(xwininfo -id "$win" -children | awk '/Parent window id/{print $4}')
+  # The frame's size settles once the manager has told the window its borders.
+  frame_geometry() {
+    xwininfo -id "$frame" | awk '/Absolute upper-left X/{x=$NF} /Absolute upper-left Y/{y=$NF}
+      /Width:/{w=$NF} /Height:/{h=$NF} END{print x, y, w, h}'
+  }
+  frame_is_right() { [ "$(frame_geometry)" = "350 100 950 500" ]; }
+  eventually frame_is_right
+  check "with a frame, the outer rectangle is still 950x500 at (350,100), got $(frame_geometry)" \
+    frame_is_right
+  read -r _ _ cw ch < <(xwininfo -id "$win" | awk '/Width:/{w=$NF} /Height:/{h=$NF} END{print 0, 0, w, h}')
+  check "the client area shrank to ${cw}x${ch}" [ "$cw" -lt 950 -a "$ch" -lt 500 ]
+  check "the window manager offers no maximise and no resize" bash -c \
+    "! xprop -id $win _NET_WM_ALLOWED_ACTIONS | grep -qE 'MAXIMIZE|RESIZE'"
+  "$close_request" "$win"
+  wait_exit "$probe_pid"
+  check "framed window closes on its close request (status $status)" [ "$status" = 0 ]
+else
+  fail "openbox did not start"
+fi
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures check(s) failed; logs:"
