@@ -56,7 +56,8 @@ bool SdlWindow::open(const WindowSpec& spec, WindowEventHandler handler) {
   }
   // Keys are all the panel wants; no input method, no text events.
   SDL_StopTextInput();
-  fitOuterSize(spec);
+  outer_ = spec;
+  frameFitted_ = fitOuterSize();
   makeBackingSurface();
   handler_ = std::move(handler);
   state_ = State::Open;
@@ -64,15 +65,17 @@ bool SdlWindow::open(const WindowSpec& spec, WindowEventHandler handler) {
   return true;
 }
 
-// The panel's layout assumes a 950x500 rectangle including the frame, as on Windows.
-void SdlWindow::fitOuterSize(const WindowSpec& spec) {
+// The panel's layout assumes a 950x500 rectangle including the frame, as on Windows. Some window
+// managers tell the frame's size only once the window is shown, so this is tried again then.
+bool SdlWindow::fitOuterSize() {
   SDL_PumpEvents();
   int top = 0, left = 0, bottom = 0, right = 0;
-  if (SDL_GetWindowBordersSize(window_.get(), &top, &left, &bottom, &right) != 0) return;
-  if (top == 0 && left == 0 && bottom == 0 && right == 0) return;
-  SDL_SetWindowSize(window_.get(), std::max(1, spec.width - left - right),
-                    std::max(1, spec.height - top - bottom));
-  SDL_SetWindowPosition(window_.get(), spec.x + left, spec.y + top);
+  if (SDL_GetWindowBordersSize(window_.get(), &top, &left, &bottom, &right) != 0) return false;
+  if (top == 0 && left == 0 && bottom == 0 && right == 0) return false;
+  SDL_SetWindowSize(window_.get(), std::max(1, outer_.width - left - right),
+                    std::max(1, outer_.height - top - bottom));
+  SDL_SetWindowPosition(window_.get(), outer_.x + left, outer_.y + top);
+  return true;
 }
 
 bool SdlWindow::makeBackingSurface() {
@@ -215,8 +218,11 @@ void SdlWindow::dispatch(const SDL_Event& event) {
         case SDL_WINDOWEVENT_CLOSE:
           deliver(WindowEventKind::CloseRequest);
           return;
-        case SDL_WINDOWEVENT_EXPOSED:
         case SDL_WINDOWEVENT_SHOWN:
+        case SDL_WINDOWEVENT_EXPOSED:
+          if (!frameFitted_) frameFitted_ = fitOuterSize();
+          repaint();
+          return;
         case SDL_WINDOWEVENT_RESTORED:
         case SDL_WINDOWEVENT_SIZE_CHANGED:
           repaint();

@@ -57,7 +57,9 @@ class SdlWindow final : public Window {
   };
 
   static Uint32 onTimer(Uint32 interval, void* slot);
-  void fitOuterSize(const WindowSpec& spec);
+  // Shrinks the client area so that the window manager's frame fits the outer rectangle. False
+  // while no frame is known (none yet, or no window manager at all).
+  bool fitOuterSize();
   bool makeBackingSurface();
   TTF_Font* currentFont();
   void present(const SDL_Rect& area);
@@ -75,6 +77,8 @@ class SdlWindow final : public Window {
   std::string fontFace_{sdl::kDefaultFace};
   int fontPoints_ = sdl::kDefaultPoints;
   int fontWeight_ = sdl::kDefaultWeight;
+  WindowSpec outer_;
+  bool frameFitted_ = false;
   int printX_ = 0;
   int printY_ = 0;
   Uint32 tickEventType_ = 0;
