@@ -26,7 +26,7 @@ using WindowEventHandler = std::function<void(const WindowEvent&)>;
 struct WindowSpec {
   int x = 0;
   int y = 0;
-  int width = 0;   // outer size, frame and title bar included
+  int width = 0;  // outer size, frame and title bar included
   int height = 0;
   std::string title;
 };
@@ -154,8 +154,8 @@ class SerialDevice {
   virtual ~SerialDevice() = default;
   // The line format the device has now. False when it cannot be read.
   virtual bool readLineFormat(SerialLineFormat& format) = 0;
-  // Sets speed, data bits, parity and stop bits, keeping every other setting of the line. False when
-  // the device refused them; the line then keeps its old format.
+  // Sets speed, data bits, parity and stop bits, keeping every other setting of the line. False
+  // when the device refused them; the line then keeps its old format.
   virtual bool writeLineFormat(const SerialLineFormat& format) = 0;
   virtual void setReadTimeouts(const SerialReadTimeouts& timeouts) = 0;
   // Writes the bytes unchanged. Returns how many were written (0 on error).

@@ -6,30 +6,30 @@
 
 namespace orvane {
 
-inline constexpr auto kClipVocabulary = std::to_array<std::string_view>({
-    // digits and the decimal point
-    "0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "point",
-    // units
-    "mhz", "khz", "watts", "metres",
-    // bands as words ("6" and "2" are the digit clips)
-    "160", "80", "60", "40", "30", "20", "17", "15", "12", "10", "70", "un",
-    // modes
-    "lsb.wav", "usb.wav", "cw.wav", "am.wav", "fm.wav",
-    // readout prefixes
-    "vfob", "bw", "Power",
-    // receiver toggles
-    "preamp", "at", "nb", "nr", "notch",
-    // meters
-    "s", "plus", "SWR", "gt6", "21",
-    // key answers
-    "band", "ag", "rf", "sch", "gch", "EF", "spot", "max",
-    // results
-    "ok", "invalid", "split", "off", "on",
-    // tune
-    "tune.wav", "on.wav", "off.wav", "ton",
-    // link state
-    "connected", "nc",
-    // program life
-    "ts", "cfgnf", "quit", "delay", "help.wav"});
+inline constexpr auto kClipVocabulary = std::to_array<std::string_view>(
+    {// digits and the decimal point
+     "0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "point",
+     // units
+     "mhz", "khz", "watts", "metres",
+     // bands as words ("6" and "2" are the digit clips)
+     "160", "80", "60", "40", "30", "20", "17", "15", "12", "10", "70", "un",
+     // modes
+     "lsb.wav", "usb.wav", "cw.wav", "am.wav", "fm.wav",
+     // readout prefixes
+     "vfob", "bw", "Power",
+     // receiver toggles
+     "preamp", "at", "nb", "nr", "notch",
+     // meters
+     "s", "plus", "SWR", "gt6", "21",
+     // key answers
+     "band", "ag", "rf", "sch", "gch", "EF", "spot", "max",
+     // results
+     "ok", "invalid", "split", "off", "on",
+     // tune
+     "tune.wav", "on.wav", "off.wav", "ton",
+     // link state
+     "connected", "nc",
+     // program life
+     "ts", "cfgnf", "quit", "delay", "help.wav"});
 
 }  // namespace orvane
