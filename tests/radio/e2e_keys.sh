@@ -5,6 +5,7 @@
 #
 # usage: e2e_keys.sh BUILD_DIR
 set -uo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/../lib/checks.sh"
 
 build=$(cd "${1:?usage: e2e_keys.sh BUILD_DIR}" && pwd)
 orvane="$build/orvane"
@@ -25,35 +26,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
-failures=0
-check() {  # check DESCRIPTION COMMAND...
-  local what=$1; shift
-  if "$@"; then echo "ok   $what"; else echo "FAIL $what"; failures=$((failures + 1)); fi
-}
-wait_for() {  # wait_for TENTHS COMMAND...
-  local tenths=$1; shift
-  for ((i = 0; i < tenths; i++)); do "$@" && return 0; sleep 0.1; done
-  return 1
-}
-ended() {
-  local state
-  state=$(awk '{print $3}' "/proc/$1/stat" 2>/dev/null)
-  [ -z "$state" ] || [ "$state" = Z ]
-}
-
 cd "$work" || exit 1
 
-# A display of our own; -noreset keeps it alive between clients.
-exec {fd}<> <(:)
-Xvfb -displayfd "$fd" -screen 0 1600x900x24 -nolisten tcp -noreset 2>xvfb.err &
-xvfb_pid=$!
-display=""
-for ((i = 0; i < 100; i++)); do
-  read -r -t 0.1 -u "$fd" display && break
-done
-exec {fd}<&-
-[ -n "$display" ] || { echo "FAIL Xvfb did not start"; cat xvfb.err; exit 1; }
-export DISPLAY=":$display"
+start_xvfb "$work" || exit 1
 
 printf 'port 3\r\nspeed 9600\r\npower 100\r\nswr 1\r\ntopband 7\r\nswitch 0\r\ndebug 1\r\n' >orvane.cfg
 "$radiosim" --dir "$work" --port 3 --baud 9600 --log radio.log --control radio.ctl \
@@ -70,7 +45,7 @@ wait_for 100 find_window || { echo "FAIL the panel window did not appear"; cat p
 connected() { grep -aq '^RX=FA' debug.dat 2>/dev/null; }
 wait_for 100 connected || { echo "FAIL the panel never heard the radio"; exit 1; }
 
-commands() { awk '$2 !~ /^[@#]/ {print $2}' radio.log; }
+commands() { radio_commands radio.log; }
 has() { commands | grep -qx "$1"; }
 press() {
   xdotool windowfocus --sync "$window" 2>/dev/null || xdotool windowfocus "$window"

@@ -3,14 +3,15 @@
 # first polls must reach the radio in order, the panel must read the answers (debug log), and both
 # programs must stop cleanly.
 #
-# usage: e2e_startup.sh BUILD_DIR      (exit 77 = skipped: no build/orvane yet)
+# usage: e2e_startup.sh BUILD_DIR
 # Set ORVANE_E2E_KEEP=1 to keep the run's directory for a look afterwards.
 set -uo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/../lib/checks.sh"
 
 build=$(cd "${1:?usage: e2e_startup.sh BUILD_DIR}" && pwd)
 orvane="$build/orvane"
 radiosim="$build/radiosim"
-[ -x "$orvane" ] || { echo "SKIP: $orvane not built"; exit 77; }
+[ -x "$orvane" ] || { echo "FAIL: $orvane not built"; exit 1; }
 [ -x "$radiosim" ] || { echo "FAIL: $radiosim not built"; exit 1; }
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/orvane-e2e-XXXXXX")
@@ -23,26 +24,6 @@ cleanup() {
 }
 trap cleanup EXIT
 
-failures=0
-check() {  # check DESCRIPTION COMMAND...
-  local what=$1; shift
-  if "$@"; then echo "ok   $what"; else echo "FAIL $what"; failures=$((failures + 1)); fi
-}
-
-# Waits up to $1 tenths of a second for the condition in the remaining arguments.
-wait_for() {
-  local tenths=$1; shift
-  for ((i = 0; i < tenths; i++)); do "$@" && return 0; sleep 0.1; done
-  return 1
-}
-
-# Whether the process has ended (gone, or a zombie waiting for us).
-ended() {
-  local state
-  state=$(awk '{print $3}' "/proc/$1/stat" 2>/dev/null)
-  [ -z "$state" ] || [ "$state" = Z ]
-}
-
 cd "$work" || exit 1
 # Port 3, 9600 baud, 50 W, SWR wording 1, top band 10 m, no power switching, debug log on.
 printf 'port 3\r\nspeed 9600\r\npower 50\r\nswr 1\r\ntopband 1\r\nswitch 0\r\ndebug 1\r\n' >orvane.cfg
@@ -53,7 +34,7 @@ radio_pid=$!
 wait_for 50 test -L com3 || { echo "FAIL radiosim did not link com3"; cat radiosim.err; exit 1; }
 echo "smeter 14" >radio.ctl
 
-commands() { awk '$2 !~ /^[@#]/ {print $2}' radio.log; }
+commands() { radio_commands radio.log; }
 polls() { commands | sed -n '10,$p' | wc -l; }
 enough_polls() { [ "$(polls)" -ge 8 ]; }
 
