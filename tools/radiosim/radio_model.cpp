@@ -42,6 +42,17 @@ int clampInt(int v, int low, int high) {
   return v < low ? low : (v > high ? high : v);
 }
 
+// A setting of one digit from low to high: read with empty parameters ("NB;" answers "NB1;"),
+// set with the digit.
+Answer oneDigitSetting(int& setting, const char* readAnswer, std::string_view p, int low,
+                       int high) {
+  if (p.empty()) return format(readAnswer, setting);
+  const auto v = digit(p, low, high);
+  if (!v) return kRefused;
+  setting = *v;
+  return kDone;
+}
+
 // ---- the commands, one function each: read with empty parameters, set otherwise
 
 Answer vfoFrequency(RadioState& s, std::string_view p, std::size_t vfo, const char* name) {
@@ -70,11 +81,7 @@ Answer receiveVfo(RadioState& s, std::string_view p, double) {
 }
 
 Answer transmitVfo(RadioState& s, std::string_view p, double) {
-  if (p.empty()) return format("FT%d;", s.transmitVfo);
-  const auto v = digit(p, 0, 1);
-  if (!v) return kRefused;
-  s.transmitVfo = *v;
-  return kDone;
+  return oneDigitSetting(s.transmitVfo, "FT%d;", p, 0, 1);
 }
 
 Answer mode(RadioState& s, std::string_view p, double) {
@@ -104,19 +111,11 @@ Answer attenuator(RadioState& s, std::string_view p, double) {
 }
 
 Answer blanker(RadioState& s, std::string_view p, double) {
-  if (p.empty()) return format("NB%d;", s.blanker);
-  const auto v = digit(p, 0, 2);
-  if (!v) return kRefused;
-  s.blanker = *v;
-  return kDone;
+  return oneDigitSetting(s.blanker, "NB%d;", p, 0, 2);
 }
 
 Answer noiseReduction(RadioState& s, std::string_view p, double) {
-  if (p.empty()) return format("NR%d;", s.noiseReduction);
-  const auto v = digit(p, 0, 2);
-  if (!v) return kRefused;
-  s.noiseReduction = *v;
-  return kDone;
+  return oneDigitSetting(s.noiseReduction, "NR%d;", p, 0, 2);
 }
 
 // NT: on/off (0 off, 1 auto, 2 manual) and, optionally, the notch width.
