@@ -43,3 +43,17 @@ start_xvfb() {
 
 # The commands the simulated radio received, from its log.
 radio_commands() { awk '$2 !~ /^[@#]/ {print $2}' "${1:-radio.log}"; }
+
+# start_radiosim RADIOSIM DIR: the simulated radio on port 3 at 9600 baud, linked as DIR/com3, with
+# its log in radio.log and its control FIFO radio.ctl; sets radio_pid and waits for the link.
+start_radiosim() {
+  local radiosim=$1 dir=$2
+  "$radiosim" --dir "$dir" --port 3 --baud 9600 --log radio.log --control radio.ctl \
+    2>radiosim.err &
+  radio_pid=$!
+  if ! wait_for 50 test -L "$dir/com3"; then
+    echo "FAIL radiosim did not link com3"
+    cat radiosim.err
+    return 1
+  fi
+}

@@ -31,10 +31,7 @@ cd "$work" || exit 1
 start_xvfb "$work" || exit 1
 
 printf 'port 3\r\nspeed 9600\r\npower 100\r\nswr 1\r\ntopband 7\r\nswitch 0\r\ndebug 1\r\n' >orvane.cfg
-"$radiosim" --dir "$work" --port 3 --baud 9600 --log radio.log --control radio.ctl \
-  2>radiosim.err &
-radio_pid=$!
-wait_for 50 test -L com3 || { echo "FAIL radiosim did not link com3"; cat radiosim.err; exit 1; }
+start_radiosim "$radiosim" "$work" || exit 1
 
 SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy "$orvane" >panel.out 2>&1 &
 panel_pid=$!

@@ -28,10 +28,7 @@ cd "$work" || exit 1
 # Port 3, 9600 baud, 50 W, SWR wording 1, top band 10 m, no power switching, debug log on.
 printf 'port 3\r\nspeed 9600\r\npower 50\r\nswr 1\r\ntopband 1\r\nswitch 0\r\ndebug 1\r\n' >orvane.cfg
 
-"$radiosim" --dir "$work" --port 3 --baud 9600 --log radio.log --control radio.ctl \
-  2>radiosim.err &
-radio_pid=$!
-wait_for 50 test -L com3 || { echo "FAIL radiosim did not link com3"; cat radiosim.err; exit 1; }
+start_radiosim "$radiosim" "$work" || exit 1
 echo "smeter 14" >radio.ctl
 
 commands() { radio_commands radio.log; }
