@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   # build
   build-essential cmake ninja-build pkg-config clang-format
-  libsdl2-dev libsdl2-ttf-dev libfontconfig-dev libgtest-dev
+  libsdl2-dev libsdl2-ttf-dev libfontconfig-dev libgtest-dev libgmock-dev
   # the large font and the plain one
   fonts-liberation fonts-dejavu-core
   # real-window and real-sound tests
