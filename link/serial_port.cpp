@@ -80,6 +80,11 @@ int SerialPort::bytesWaiting(int port) {
   return d == nullptr ? 0 : countAsInt(d->bytesWaiting());
 }
 
+bool SerialPort::hungUp(int port) {
+  SerialDevice* d = device(port);
+  return d != nullptr && d->hungUp();
+}
+
 void SerialPort::closePort(int port) {
   if (port < kFirstPort || port > kLastPort) return;
   table_[static_cast<std::size_t>(port)].reset();

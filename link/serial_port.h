@@ -38,6 +38,10 @@ class SerialPort {
   int bytesWaiting(int port);
   // Closes the device and empties the table entry; nothing happens when it is not open.
   void closePort(int port);
+  bool isOpen(int port) { return device(port) != nullptr; }
+  // Whether the open device's line has hung up (adapter pulled out, other end gone); such a port
+  // does nothing until it is closed and opened again. False for a port that is not open.
+  bool hungUp(int port);
 
  private:
   SerialDevice* device(int port);

@@ -172,6 +172,7 @@ class UnreadableLinePorts : public SerialPorts {
     std::size_t write(std::string_view b) override { return b.size(); }
     std::string read(std::size_t) override { return {}; }
     std::size_t bytesWaiting() override { return 0; }
+    bool hungUp() override { return false; }
 
    private:
     int& closes_;
