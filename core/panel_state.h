@@ -55,6 +55,8 @@ struct PanelState {
   std::int32_t radioConnected = 0;
   std::int32_t sMeter = 0;
   Text swrText;
+  // Ticks since the port was found closed or hung up, or since the last try to open it again.
+  std::int32_t reopenTicks = 0;
 
   // Frequency and VFOs.
   std::int32_t frequencyHz = 0;
