@@ -41,6 +41,7 @@ bool CatLink::openRadioPort() {
   port_.openPort(p, state_.baudRate);
   port_.setReadTimeouts(p, -1);
   port_.setLineFormat(p, 8, 0, 2);
+  state_.portRefusedSettings = port_.lastOpenRefusedSettings() ? 1 : 0;
   return port_.isOpen(p);
 }
 
@@ -90,6 +91,7 @@ bool CatLink::lineReady() {
 // comes back under a new name behind the operator's link is found. Opening never waits.
 void CatLink::reopenWhenDue() {
   if (state_.comPort < SerialPort::kFirstPort || state_.comPort > SerialPort::kLastPort) return;
+  if (state_.portRefusedSettings == 1) return;
   if (++state_.reopenTicks < kReopenTicks) return;
   state_.reopenTicks = 0;
   if (!openRadioPort()) return;

@@ -5,7 +5,8 @@
 //
 // The line itself can go: a USB adapter pulled out, a radio with a built-in USB port switched off.
 // A port that has hung up is closed at once, and a port that is not open (gone, or missing at
-// start) is tried again about once a second, from the tick, without ever waiting.
+// start) is tried again about once a second, from the tick, without ever waiting; not one whose
+// device was there but refused the configured speed or format, which no retry can change.
 #pragma once
 
 #include <functional>

@@ -296,7 +296,7 @@ TEST_F(CatLinkTest, HungUpPortIsClosedAndTriedAgainAboutOnceASecondUntilTheAdapt
   EXPECT_THAT(notes, ElementsAre("PORT=lost\r", "PORT=open\r"));
 }
 
-TEST_F(CatLinkTest, PortMissingAtStartIsOpenedOnceItAppearsButABadNumberIsNeverTried) {
+TEST_F(CatLinkTest, PortMissingAtStartIsOpenedOnceItAppearsButABadNumberOrLineIsNeverTried) {
   port.closePort(3);
   fake.serial.unplug(3);
   for (int tick = 0; tick < 30; ++tick) link.pollRadio();
@@ -313,6 +313,15 @@ TEST_F(CatLinkTest, PortMissingAtStartIsOpenedOnceItAppearsButABadNumberIsNeverT
     for (int tick = 0; tick < 50; ++tick) link.pollRadio();
     EXPECT_TRUE(fake.transcript.linesWithPrefix("serial.").empty()) << number;
   }
+
+  // A device that refuses the configured speed will refuse it again.
+  fake.serial.addPort(4);
+  fake.serial.refuseLineFormat(4);
+  state.comPort = 4;
+  EXPECT_FALSE(link.openRadioPort());
+  fake.transcript.clear();
+  for (int tick = 0; tick < 50; ++tick) link.pollRadio();
+  EXPECT_TRUE(fake.transcript.linesWithPrefix("serial.").empty());
 }
 
 }  // namespace

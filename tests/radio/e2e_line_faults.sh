@@ -33,6 +33,9 @@ printf 'port 3\r\nspeed 9600\r\npower 100\r\nswr 1\r\ntopband 7\r\nswitch 0\r\nd
 start_radiosim "$build/radiosim" "$work" || exit 1
 start_speaking_panel "$build" || exit 1
 control() { echo "$*" >radio.ctl; }
+# replies_read TEXT: how often the panel has read exactly TEXT (its debug log).
+replies_read() { grep -ac "^RX=$1"$'\r$' debug.dat; }
+read_more() { [ "$(replies_read "$1")" -ge "$2" ]; }
 
 wait_for 100 said_times connected 1 || echo "FAIL the panel never said connected"
 control smeter 15
@@ -48,16 +51,17 @@ done
 sleep 0.7
 control slow 0
 # Malformed replies in place of every poll answer: the panel keeps what it had.
+damaged=$(replies_read 'FA0001420A000;')
 control answer FA 'FA0001420A000;'
 control answer SM0 'SM00099;'
-sleep 0.5
+wait_for 50 read_more 'FA0001420A000;' $((damaged + 3))
 press f s c 7
 wait_for 50 said_times ok 1
 # Normal answers again.
 control answer FA
 control answer SM0
 control freq 21074000
-sleep 0.5
+wait_for 50 read_more 'FA00021074000;' 1
 press f q
 wait_for 150 ended "$panel_pid" || kill -KILL "$panel_pid"
 wait "$panel_pid"
