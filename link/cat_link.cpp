@@ -1,5 +1,6 @@
 #include "link/cat_link.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "screen/screen_map.h"
