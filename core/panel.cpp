@@ -55,6 +55,8 @@ Panel::Panel(Platform platform)
                   KeyDispatcher::Commands{link_, announcer_, frequency_, entry_, bands_, mode_,
                                           levels_, meters_, channels_, toggles_}) {
   link_.setFrequencyAnswerHandler([this] { frequency_.frequencyAnswer(); });
+  link_.setRadioLostHandler([this] { announcer_.playClip("nc"); });
+  link_.setPortOpenedHandler([this] { portOpenedAgain(); });
 }
 
 int Panel::run() {
@@ -166,10 +168,17 @@ void Panel::setStartValues() {
 }
 
 void Panel::openSerialPort() {
-  port_.closePort(state_.comPort);
-  port_.openPort(state_.comPort, state_.baudRate);
-  port_.setReadTimeouts(state_.comPort, -1);
-  port_.setLineFormat(state_.comPort, 8, 0, 2);
+  startStateOwed_ = !link_.openRadioPort();
+}
+
+// A port missing at start (adapter not yet plugged in, a radio with its own USB port still
+// switched off) is opened later by the poll. The radio then gets the start state it missed, so that
+// it agrees with what the panel holds and shows; a radio that was only away keeps its settings.
+void Panel::portOpenedAgain() {
+  if (!startStateOwed_) return;
+  startStateOwed_ = false;
+  if (state_.powerSwitch == 1) switchRadioOn();
+  sendStartState();
 }
 
 void Panel::switchRadioOn() {

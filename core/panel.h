@@ -50,12 +50,15 @@ class Panel {
   void drawFixedTexts();
   void setStartValues();
   void openSerialPort();
+  void portOpenedAgain();
   void switchRadioOn();
   void sendStartState();
 
   Platform platform_;
   PanelState state_;
   bool windowOpen_ = false;
+  // The port did not open at start, so the radio has not had the start state yet.
+  bool startStateOwed_ = false;
 
   SerialPort port_;
   DebugLog log_;

@@ -55,6 +55,10 @@ struct PanelState {
   std::int32_t radioConnected = 0;
   std::int32_t sMeter = 0;
   Text swrText;
+  // Ticks since the port was found closed or hung up, or since the last try to open it again.
+  std::int32_t reopenTicks = 0;
+  // 1 once the port's device has refused the configured speed and format: it is not tried again.
+  std::int32_t portRefusedSettings = 0;
 
   // Frequency and VFOs.
   std::int32_t frequencyHz = 0;

@@ -1,8 +1,50 @@
 #include "link/cat_link.h"
 
+#include <algorithm>
+#include <optional>
+
 #include "screen/screen_map.h"
 
 namespace orvane {
+
+namespace {
+
+constexpr int kMeterFullScale = 30;
+
+bool allDigits(std::string_view text) {
+  return !text.empty() &&
+         std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// "FA" or "FB", the frequency in hertz as eleven digits, and ";": the only frequency answer the
+// radio sends. A fragment of one, noise, or an answer of another length would otherwise become the
+// VFO texts that band memories and memory channels keep and later send back to the radio.
+bool isFrequencyAnswer(std::string_view reply) {
+  const std::string_view prefix = reply.substr(0, 2);
+  return reply.size() >= 14 && (prefix == "FA" || prefix == "FB") &&
+         allDigits(reply.substr(2, 11)) && reply[13] == ';';
+}
+
+// A meter answer ("SM00015;", "RM10015;"): two letters, the meter's digit, the reading as four
+// digits on the meter's 0..30 scale, and ";". Nothing for anything else.
+std::optional<int> meterReading(std::string_view reply) {
+  if (reply.size() < 8 || !allDigits(reply.substr(2, 5)) || reply[7] != ';') return std::nullopt;
+  const int reading = textToNumberCut(reply.substr(3, 4));
+  if (reading > kMeterFullScale) return std::nullopt;
+  return reading;
+}
+
+}  // namespace
+
+bool CatLink::openRadioPort() {
+  const int p = state_.comPort;
+  port_.closePort(p);
+  port_.openPort(p, state_.baudRate);
+  port_.setReadTimeouts(p, -1);
+  port_.setLineFormat(p, 8, 0, 2);
+  state_.portRefusedSettings = port_.lastOpenRefusedSettings() ? 1 : 0;
+  return port_.isOpen(p);
+}
 
 void CatLink::sendCommand() {
   if (state_.splitState > 0 && leftText(state_.commandText, 2) == "FA") {
@@ -23,6 +65,7 @@ void CatLink::writeDebugLine(std::string_view text) {
 }
 
 void CatLink::pollRadio() {
+  if (!lineReady()) return;
   if (state_.pollPending == 1) {
     state_.pollPending = 0;
     if (!collectReply()) return;
@@ -31,11 +74,48 @@ void CatLink::pollRadio() {
   sendNextPoll();
 }
 
+bool CatLink::lineReady() {
+  const int p = state_.comPort;
+  if (port_.hungUp(p)) {
+    // The device is gone for good; only a fresh open can find the adapter again.
+    port_.closePort(p);
+    writeDebugLine("PORT=lost");
+    state_.reopenTicks = 0;
+    radioLost();
+    return false;
+  }
+  if (!port_.isOpen(p)) reopenWhenDue();
+  return port_.isOpen(p);
+}
+
+// Each try looks the device up afresh (the comN link, or the numbered line), so an adapter that
+// comes back under a new name behind the operator's link is found. Opening never waits.
+void CatLink::reopenWhenDue() {
+  if (state_.comPort < SerialPort::kFirstPort || state_.comPort > SerialPort::kLastPort) return;
+  if (state_.portRefusedSettings == 1) return;
+  if (++state_.reopenTicks < kReopenTicks) return;
+  state_.reopenTicks = 0;
+  if (!openRadioPort()) return;
+  // A fresh start of the exchange: the frequency is asked first, and its answer says "connected".
+  state_.pollPending = 0;
+  state_.pollMeterNext = 0;
+  state_.missedPolls = 0;
+  writeDebugLine("PORT=open");
+  if (portOpened_) portOpened_();
+}
+
+void CatLink::radioLost() {
+  const bool wasConnected = state_.radioConnected == 1;
+  state_.radioConnected = 0;
+  // The operator cannot see the frequency stop moving: the loss is said once, when it happens.
+  if (wasConnected && radioLost_) radioLost_();
+}
+
 bool CatLink::collectReply() {
   if (port_.bytesWaiting(state_.comPort) < 1) {
     if (++state_.missedPolls > kMissedPollLimit - 1) {
-      state_.radioConnected = 0;
       state_.missedPolls = kMissedPollLimit - 1;
+      radioLost();
     }
     return false;
   }
@@ -48,19 +128,23 @@ bool CatLink::collectReply() {
 void CatLink::routeReply() {
   // Only the first two characters of everything read are looked at: when the answer to a key's
   // command and the poll answer arrive together, the rest waits for the next poll's answer.
-  const std::string prefix = leftText(state_.replyText, 2);
-  if (prefix == "FA" || prefix == "FB") {
+  // Anything malformed is only logged, like noise.
+  if (isFrequencyAnswer(state_.replyText)) {
     if (frequencyAnswer_) frequencyAnswer_();
   }
-  if (leftText(state_.replyText, 2) == "RM") state_.swrText = midText(state_.replyText, 6, 2);
+  if (leftText(state_.replyText, 2) == "RM" && meterReading(state_.replyText)) {
+    state_.swrText = midText(state_.replyText, 6, 2);
+  }
   if (leftText(state_.replyText, 2) == "SM" && state_.tuning == 0) updateSMeter();
 }
 
 void CatLink::updateSMeter() {
-  state_.sMeter = textToNumberCut(midText(state_.replyText, 6, 2));
+  const std::optional<int> reading = meterReading(state_.replyText);
+  if (!reading) return;
+  state_.sMeter = *reading;
   window_.setPrintPosition(screen::kSMeter.x, screen::kSMeter.y);
   window_.print("S");
-  if (state_.sMeter == 30) {
+  if (state_.sMeter == kMeterFullScale) {
     window_.print("9+");
   } else {
     window_.print(std::string(1, static_cast<char>('0' + state_.sMeter / 3)));

@@ -2,6 +2,11 @@
 // forgotten; at every 50 ms tick pollRadio collects whatever the radio has sent since the last
 // tick, routes it by its first two characters, and sends the next poll, alternately the frequency
 // and a meter. A watchdog marks the radio as not connected after 20 unanswered polls.
+//
+// The line itself can go: a USB adapter pulled out, a radio with a built-in USB port switched off.
+// A port that has hung up is closed at once, and a port that is not open (gone, or missing at
+// start) is tried again about once a second, from the tick, without ever waiting; not one whose
+// device was there but refused the configured speed or format, which no retry can change.
 #pragma once
 
 #include <functional>
@@ -20,15 +25,26 @@ class CatLink {
   static constexpr int kMaxReply = 255;
   // Consecutive empty collections after which the radio counts as gone.
   static constexpr int kMissedPollLimit = 20;
+  // Ticks between tries to open a port that is not open: about a second.
+  static constexpr int kReopenTicks = 20;
 
   CatLink(PanelState& state, SerialPort& port, Window& window, DebugLog& log)
       : state_(state), port_(port), window_(window), log_(log) {}
 
-  // The routine that handles a frequency answer ("FA…" or "FB…" in replyText).
+  // The routine that handles a well-formed frequency answer ("FA" or "FB", eleven digits and ";"
+  // at the start of replyText).
   void setFrequencyAnswerHandler(std::function<void()> handler) {
     frequencyAnswer_ = std::move(handler);
   }
+  // Called once when a connected radio is lost (the watchdog, or the line hanging up), after
+  // radioConnected has gone to 0.
+  void setRadioLostHandler(std::function<void()> handler) { radioLost_ = std::move(handler); }
+  // Called when a try from the tick has opened the port again.
+  void setPortOpenedHandler(std::function<void()> handler) { portOpened_ = std::move(handler); }
 
+  // Opens comPort at baudRate as the radio's line: reads that return at once, 8 data bits, no
+  // parity, two stop bits. Used at start and at every later try. Whether the port is now open.
+  bool openRadioPort();
   // Sends commandText: "FA" becomes "FB" while split is on, ";" is appended, the whole command goes
   // out in one write and is logged as "TX=". commandText then holds what was sent.
   void sendCommand();
@@ -40,6 +56,11 @@ class CatLink {
   void writeDebugLine(std::string_view text);
 
  private:
+  // Closes a hung-up port and opens a closed one when it is time to try; whether the port is
+  // open and usable at this tick.
+  bool lineReady();
+  void reopenWhenDue();
+  void radioLost();
   // Returns false when nothing was waiting.
   bool collectReply();
   void routeReply();
@@ -51,6 +72,8 @@ class CatLink {
   Window& window_;
   DebugLog& log_;
   std::function<void()> frequencyAnswer_;
+  std::function<void()> radioLost_;
+  std::function<void()> portOpened_;
 };
 
 }  // namespace orvane

@@ -5,6 +5,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "platform/fake/fake_platform.h"
 
 namespace orvane {
@@ -19,10 +21,13 @@ class CatLinkTest : public ::testing::Test {
     state.comPort = 3;
     port.openPort(3, 9600);
     port.setReadTimeouts(3, -1);
+    state.baudRate = 9600;
     link.setFrequencyAnswerHandler([this] {
       answers.push_back(state.replyText.str());
       state.radioConnected = 1;
     });
+    link.setRadioLostHandler([this] { ++losses; });
+    link.setPortOpenedHandler([this] { ++reopens; });
     fake.window.open(WindowSpec{}, nullptr);
   }
 
@@ -54,6 +59,8 @@ class CatLinkTest : public ::testing::Test {
   DebugLog log{fake.files};
   CatLink link{state, port, fake.window, log};
   std::vector<std::string> answers;
+  int losses = 0;
+  int reopens = 0;
 };
 
 TEST_F(CatLinkTest, SplitTurnsFrequencyCommandsToVfoB) {
@@ -90,12 +97,18 @@ TEST_F(CatLinkTest, WatchdogDropsTheLinkAtTheTwentiethEmptyCollectionOnly) {
     EXPECT_EQ(state.radioConnected, 1) << "after " << missed << " missed polls";
     link.pollRadio();  // next poll out
   }
+  EXPECT_EQ(losses, 0);
   link.pollRadio();
   EXPECT_EQ(state.radioConnected, 0);
   EXPECT_EQ(state.missedPolls, 19);
+  EXPECT_EQ(losses, 1);
   // After an empty collection the next tick polls for the other kind.
+  // The loss is told once, not at every later empty collection.
+  link.pollRadio();
+  link.pollRadio();
+  EXPECT_EQ(losses, 1);
   const auto sent = wire();
-  EXPECT_EQ(sent.size(), 20u);
+  EXPECT_EQ(sent.size(), 21u);
   EXPECT_EQ(sent[0], "FA");
   EXPECT_EQ(sent[1], "SM0");
   // One byte resets the count; the link comes back with the next frequency answer.
@@ -178,12 +191,137 @@ TEST_F(CatLinkTest, DebugLogLinesOnlyWhenSwitchedOn) {
             "RX=FA00014200000;\r\nTX=SM0;\r\nC/R\r\n");
 }
 
-TEST_F(CatLinkTest, ClosedPortSendsNothingAndNeverConnects) {
+TEST_F(CatLinkTest, PortThatCannotBeOpenedSendsNothingAndNeverConnects) {
   port.closePort(3);
+  fake.serial.unplug(3);
   link.send("MD1");
   for (int i = 0; i < 50; ++i) link.pollRadio();
   EXPECT_TRUE(fake.serial.written(3).empty());
   EXPECT_EQ(state.radioConnected, 0);
+  EXPECT_EQ(losses, 0);  // never connected: nothing to lose
+}
+
+TEST_F(CatLinkTest, OnlyWellFormedAnswersReachTheFrequencyAndTheMeters) {
+  using namespace std::string_literals;
+  const struct {
+    std::string reply;
+    bool frequency;  // handed to the frequency routine
+    int sMeter;
+    const char* swr;
+  } cases[] = {
+      {"FA00014200000;", true, 12, "04"},
+      {"FB00007050000;SM00030;", true, 12, "04"},
+      {"FA;", false, 12, "04"},
+      {"FA12;TX1;FA00014200000;", false, 12, "04"},
+      {"FA0001420A000;", false, 12, "04"},
+      {"FA000142000001;", false, 12, "04"},  // twelve digits
+      {"FA00014", false, 12, "04"},          // the first part of an answer split across reads
+      {"FA00014200000", false, 12, "04"},    // its ";" still on the way
+      {"\0\0FA00014200000;"s, false, 12, "04"},
+      {"FA-0014200000;", false, 12, "04"},
+      {"SM00099;", false, 12, "04"},
+      {"SM00031;", false, 12, "04"},
+      {"SM0;", false, 12, "04"},
+      {"SM00 15;", false, 12, "04"},
+      {"SM00015", false, 12, "04"},
+      {"SM00015;", false, 15, "04"},
+      {"RM10099;", false, 15, "04"},
+      {"RM1XX15;", false, 15, "04"},
+      {"RM;", false, 15, "04"},
+      {"RM10015;", false, 15, "15"},
+      {"SM00030;", false, 30, "15"},
+  };
+  state.sMeter = 12;
+  state.swrText = "04";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.reply);
+    answers.clear();
+    fake.transcript.clear();
+    const int before = state.sMeter;
+    exchange(c.reply);
+    EXPECT_EQ(answers.size(), c.frequency ? 1u : 0u);
+    EXPECT_EQ(state.sMeter, c.sMeter);
+    EXPECT_EQ(state.swrText.str(), c.swr);
+    // The screen shows only readings that were taken.
+    EXPECT_EQ(!prints().empty(), state.sMeter != before);
+  }
+}
+
+TEST_F(CatLinkTest, HungUpPortIsClosedAndTriedAgainAboutOnceASecondUntilTheAdapterIsBack) {
+  state.debugLog = 1;
+  log.open("1.9", LocalDateTime{2026, 12, 7, 9, 5, 3});
+  exchange("FA00014200000;");
+  ASSERT_EQ(state.radioConnected, 1);
+  fake.serial.unplug(3);
+  link.pollRadio();
+  EXPECT_FALSE(port.isOpen(3));
+  EXPECT_EQ(state.radioConnected, 0);
+  EXPECT_EQ(losses, 1);
+
+  // Five seconds without the adapter: five quiet tries, nothing written or logged meanwhile.
+  fake.transcript.clear();
+  wire();
+  for (int tick = 0; tick < 100; ++tick) link.pollRadio();
+  EXPECT_EQ(fake.transcript.lines(), std::vector<std::string>(5, "serial.open 3 failed"));
+  EXPECT_TRUE(wire().empty());
+
+  fake.serial.plug(3);
+  int ticks = 0;
+  while (!port.isOpen(3) && ticks < 100) {
+    link.pollRadio();
+    ++ticks;
+  }
+  EXPECT_EQ(ticks, CatLink::kReopenTicks);
+  EXPECT_EQ(reopens, 1);
+  // The line is set up exactly as at start: 9600 baud 8N2, reads that never wait.
+  const SerialLineFormat f = fake.serial.lineFormat(3);
+  EXPECT_EQ(f.baudRate, 9600);
+  EXPECT_EQ(f.dataBits, 8);
+  EXPECT_EQ(f.parity, 0);
+  EXPECT_EQ(f.stopBits, 2);
+  EXPECT_TRUE(fake.serial.readTimeouts(3).returnAtOnce);
+  // Polling goes on at once, frequency first; its answer is what says "connected".
+  EXPECT_THAT(wire(), ElementsAre("FA"));
+  fake.serial.feed(3, "FA00007100000;");
+  link.pollRadio();
+  EXPECT_THAT(answers, ElementsAre("FA00014200000;", "FA00007100000;"));
+  EXPECT_EQ(losses, 1);
+
+  std::vector<std::string> notes;
+  std::istringstream lines(fake.files.contents("debug.dat"));
+  for (std::string line; std::getline(lines, line);) {
+    if (!line.starts_with("TX=") && !line.starts_with("RX=") && !line.starts_with("ORVANEX"))
+      notes.push_back(line);
+  }
+  EXPECT_THAT(notes, ElementsAre("PORT=lost\r", "PORT=open\r"));
+}
+
+TEST_F(CatLinkTest, PortMissingAtStartIsOpenedOnceItAppearsButABadNumberOrLineIsNeverTried) {
+  port.closePort(3);
+  fake.serial.unplug(3);
+  for (int tick = 0; tick < 30; ++tick) link.pollRadio();
+  fake.serial.plug(3);
+  for (int tick = 0; tick < 10; ++tick) link.pollRadio();
+  EXPECT_TRUE(port.isOpen(3));
+  EXPECT_EQ(reopens, 1);
+  EXPECT_EQ(losses, 0);
+
+  for (const int number : {0, 257}) {
+    fake.serial.addPort(number);
+    state.comPort = number;
+    fake.transcript.clear();
+    for (int tick = 0; tick < 50; ++tick) link.pollRadio();
+    EXPECT_TRUE(fake.transcript.linesWithPrefix("serial.").empty()) << number;
+  }
+
+  // A device that refuses the configured speed will refuse it again.
+  fake.serial.addPort(4);
+  fake.serial.refuseLineFormat(4);
+  state.comPort = 4;
+  EXPECT_FALSE(link.openRadioPort());
+  fake.transcript.clear();
+  for (int tick = 0; tick < 50; ++tick) link.pollRadio();
+  EXPECT_TRUE(fake.transcript.linesWithPrefix("serial.").empty());
 }
 
 }  // namespace

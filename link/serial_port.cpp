@@ -24,6 +24,7 @@ SerialDevice* SerialPort::device(int port) {
 }
 
 int SerialPort::openPort(int port, int baudRate) {
+  lastOpenRefusedSettings_ = false;
   if (port < kFirstPort || port > kLastPort) return 0;
   auto& entry = table_[static_cast<std::size_t>(port)];
   // The open device is held exclusively, by this program as by any other.
@@ -33,12 +34,15 @@ int SerialPort::openPort(int port, int baudRate) {
   if (!opened) return 0;
   opened->setReadTimeouts(kOpeningTimeouts);
   SerialLineFormat format;
-  if (!opened->readLineFormat(format)) return 0;  // destroying it closes the device
+  // Destroying the device on a refusal closes it.
+  lastOpenRefusedSettings_ = true;
+  if (!opened->readLineFormat(format)) return 0;
   format.baudRate = baudRate;
   format.dataBits = 8;
   format.parity = 0;
   format.stopBits = 1;
   if (!opened->writeLineFormat(format)) return 0;
+  lastOpenRefusedSettings_ = false;
   entry = std::move(opened);
   return 1;
 }
@@ -78,6 +82,11 @@ std::string SerialPort::readPort(int port, int maxCount) {
 int SerialPort::bytesWaiting(int port) {
   SerialDevice* d = device(port);
   return d == nullptr ? 0 : countAsInt(d->bytesWaiting());
+}
+
+bool SerialPort::hungUp(int port) {
+  SerialDevice* d = device(port);
+  return d != nullptr && d->hungUp();
 }
 
 void SerialPort::closePort(int port) {

@@ -38,12 +38,21 @@ class SerialPort {
   int bytesWaiting(int port);
   // Closes the device and empties the table entry; nothing happens when it is not open.
   void closePort(int port);
+  bool isOpen(int port) { return device(port) != nullptr; }
+  // Whether the last openPort found its device but the device refused the line settings. Trying
+  // again cannot help, and each open and close of a real port raises and drops its DTR and RTS
+  // lines, which some radios take for PTT or keying.
+  bool lastOpenRefusedSettings() const { return lastOpenRefusedSettings_; }
+  // Whether the open device's line has hung up (adapter pulled out, other end gone); such a port
+  // does nothing until it is closed and opened again. False for a port that is not open.
+  bool hungUp(int port);
 
  private:
   SerialDevice* device(int port);
 
   SerialPorts& devices_;
   std::array<std::unique_ptr<SerialDevice>, kLastPort + 1> table_{};
+  bool lastOpenRefusedSettings_ = false;
 };
 
 }  // namespace orvane

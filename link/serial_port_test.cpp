@@ -99,10 +99,14 @@ TEST_F(SerialPortTest, RefusedLineStateClosesTheDeviceAndLeavesTheEntryEmpty) {
   fake.serial.addPort(3);
   fake.serial.refuseLineFormat(3);
   EXPECT_EQ(ports.openPort(3, 9600), 0);
+  EXPECT_TRUE(ports.lastOpenRefusedSettings());
   EXPECT_FALSE(fake.serial.isOpen(3));
   EXPECT_EQ(ports.writePort(3, "FA;"), 0);
   EXPECT_EQ(fake.transcript.linesWithPrefix("serial."),
             (std::vector<std::string>{"open 3", "close 3"}));
+  // A device that is missing or taken is no refusal: it may yet come.
+  EXPECT_EQ(ports.openPort(4, 9600), 0);
+  EXPECT_FALSE(ports.lastOpenRefusedSettings());
 }
 
 TEST_F(SerialPortTest, OnlyStopBitSettingOneGivesOneStopBit) {
@@ -172,6 +176,7 @@ class UnreadableLinePorts : public SerialPorts {
     std::size_t write(std::string_view b) override { return b.size(); }
     std::string read(std::size_t) override { return {}; }
     std::size_t bytesWaiting() override { return 0; }
+    bool hungUp() override { return false; }
 
    private:
     int& closes_;

@@ -165,6 +165,11 @@ class SerialDevice {
   // Number of received bytes waiting. Also clears a pending line error (framing, parity, overrun,
   // break) so that reading goes on.
   virtual std::size_t bytesWaiting() = 0;
+  // True once bytesWaiting, read or write has met a hang-up, an end of file or an I/O error that
+  // means the line is gone (EIO, ENXIO, ENODEV): a USB adapter pulled out, the other end of a
+  // pseudo-terminal closed. A full output queue or an empty input queue is no hang-up. The device
+  // never recovers: from then on it reads and writes nothing, and must be closed and opened again.
+  virtual bool hungUp() = 0;
 };
 
 class SerialPorts {

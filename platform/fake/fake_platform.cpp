@@ -174,9 +174,10 @@ std::optional<std::string> FakeFileSystem::findFile(const std::string& path) {
 
 class FakeSerialDevice : public SerialDevice {
  public:
-  FakeSerialDevice(FakeSerialPorts& ports, int n) : ports_(ports), n_(n) {}
+  FakeSerialDevice(FakeSerialPorts& ports, int n)
+      : ports_(ports), n_(n), generation_(ports.lines_[n].generation) {}
   ~FakeSerialDevice() override {
-    line().open = false;
+    if (!stale()) line().open = false;
     ports_.t_.add("serial.close " + std::to_string(n_));
   }
   bool readLineFormat(SerialLineFormat& format) override {
@@ -190,29 +191,52 @@ class FakeSerialDevice : public SerialDevice {
   }
   void setReadTimeouts(const SerialReadTimeouts& timeouts) override { line().timeouts = timeouts; }
   std::size_t write(std::string_view bytes) override {
+    if (hungUp()) return 0;
     line().written += bytes;
     ports_.t_.add("serial.write " + std::to_string(n_) + " \"" + std::string(bytes) + "\"");
     if (line().onWrite) line().onWrite(bytes);
     return bytes.size();
   }
   std::string read(std::size_t maxCount) override {
+    if (hungUp()) return {};
     std::string& in = line().input;
     const std::size_t count = std::min(maxCount, in.size());
     std::string out = in.substr(0, count);
     in.erase(0, count);
     return out;
   }
-  std::size_t bytesWaiting() override { return line().input.size(); }
+  std::size_t bytesWaiting() override { return hungUp() ? 0 : line().input.size(); }
+  bool hungUp() override { return stale() || line().unplugged; }
 
  private:
   FakeSerialPorts::Line& line() { return ports_.lines_[n_]; }
+  bool stale() { return line().generation != generation_; }
   FakeSerialPorts& ports_;
   int n_;
+  int generation_;
 };
+
+void FakeSerialPorts::unplug(int n) {
+  Line& line = lines_[n];
+  line.unplugged = true;
+  line.open = false;
+  line.input.clear();
+  t_.add("serial.unplug " + std::to_string(n));
+}
+
+void FakeSerialPorts::plug(int n) {
+  Line& line = lines_[n];
+  line.unplugged = false;
+  ++line.generation;
+  // A re-enumerated adapter starts out with its driver's settings, not the ones it had.
+  line.format = SerialLineFormat{};
+  line.timeouts = SerialReadTimeouts{};
+  t_.add("serial.plug " + std::to_string(n));
+}
 
 std::unique_ptr<SerialDevice> FakeSerialPorts::open(int portNumber) {
   const auto it = lines_.find(portNumber);
-  if (it == lines_.end() || it->second.open) {
+  if (it == lines_.end() || it->second.open || it->second.unplugged) {
     t_.add("serial.open " + std::to_string(portNumber) + " failed");
     return nullptr;
   }

@@ -137,6 +137,12 @@ class FakeSerialPorts : public SerialPorts {
 
   // Makes port n exist. Ports that were never added fail to open.
   void addPort(int n) { lines_[n]; }
+  // The adapter of port n is pulled out: a device open on it hangs up for good (reads and writes
+  // nothing, hungUp() true), what the radio had sent is lost, and n cannot be opened until plug().
+  void unplug(int n);
+  // The adapter is plugged in again: n opens as a fresh device with the line settings a new
+  // device has. A device from before stays dead.
+  void plug(int n);
   // Bytes the radio sends on port n; they wait until the panel reads them.
   void feed(int n, std::string_view bytes) { lines_[n].input += bytes; }
   // Every byte the panel wrote to port n.
@@ -151,6 +157,8 @@ class FakeSerialPorts : public SerialPorts {
 
   struct Line {
     bool open = false;
+    bool unplugged = false;
+    int generation = 0;  // counts plug(): a device opened in an earlier one has hung up
     bool refuseFormat = false;
     SerialLineFormat format;
     SerialReadTimeouts timeouts;

@@ -48,7 +48,8 @@ std::string serialDevicePath(int port, const std::string& directory);
 // does. On the raw line a byte received with a framing or parity error, and a break, arrive as a
 // NUL byte in the input and reading simply goes on, so bytesWaiting has nothing to clear. A line
 // that has hung up (USB adapter unplugged, simulator ended) reports nothing waiting, reads
-// nothing and writes nothing; nothing is retried and nothing crashes.
+// nothing, writes nothing and says so through hungUp(); opening the port again is the caller's
+// business.
 class PosixSerialDevice : public SerialDevice {
  public:
   explicit PosixSerialDevice(UniqueFd fd) : fd_(std::move(fd)) {}
@@ -64,11 +65,15 @@ class PosixSerialDevice : public SerialDevice {
   std::size_t write(std::string_view bytes) override;
   std::string read(std::size_t maxCount) override;
   std::size_t bytesWaiting() override;
+  bool hungUp() override;
 
  private:
   std::string readQueued(std::size_t maxCount);
+  bool waitForInput(int timeoutMs);
+  bool pollSaysHungUp();
   UniqueFd fd_;
   SerialReadTimeouts timeouts_;
+  bool hungUp_ = false;
 };
 
 class PosixSerialPorts : public SerialPorts {

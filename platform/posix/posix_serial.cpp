@@ -29,16 +29,13 @@ int millisecondsUntil(SteadyClock::time_point deadline) {
                                                 : static_cast<int>(left);
 }
 
-// Waits until input arrives or timeoutMs passes (-1: no limit). False on time-out, and when the
-// line has hung up or failed, so a vanished device ends the wait instead of spinning.
-bool waitForInput(int fd, int timeoutMs) {
-  pollfd p{fd, POLLIN, 0};
-  int r = 0;
-  do {
-    r = ::poll(&p, 1, timeoutMs);
-  } while (r < 0 && errno == EINTR);
-  return r > 0 && (p.revents & POLLIN) != 0;
+// The errors a terminal gives once its device has gone: a hung-up tty answers EIO, a USB serial
+// adapter being removed ENODEV or ENXIO.
+bool lineGone(int error) {
+  return error == EIO || error == ENXIO || error == ENODEV;
 }
+
+constexpr short kHangUpEvents = POLLHUP | POLLERR | POLLNVAL;
 
 }  // namespace
 
@@ -73,22 +70,47 @@ void PosixSerialDevice::setReadTimeouts(const SerialReadTimeouts& timeouts) {
   timeouts_ = timeouts;
 }
 
+// Waits until input arrives or timeoutMs passes (-1: no limit). False on time-out, and when the
+// line has hung up or failed, so a vanished device ends the wait instead of spinning.
+bool PosixSerialDevice::waitForInput(int timeoutMs) {
+  pollfd p{fd_.get(), POLLIN, 0};
+  int r = 0;
+  do {
+    r = ::poll(&p, 1, timeoutMs);
+  } while (r < 0 && errno == EINTR);
+  if (r > 0 && (p.revents & kHangUpEvents) != 0) hungUp_ = true;
+  return r > 0 && !hungUp_ && (p.revents & POLLIN) != 0;
+}
+
 std::size_t PosixSerialDevice::write(std::string_view bytes) {
-  if (bytes.empty()) return 0;
+  if (bytes.empty() || hungUp_) return 0;
   ssize_t n = 0;
   do {
     n = ::write(fd_.get(), bytes.data(), bytes.size());
   } while (n < 0 && errno == EINTR);
+  // EAGAIN is a full output queue, which drains; EIO and the like mean the device has gone.
+  if (n < 0 && lineGone(errno)) hungUp_ = true;
   return n < 0 ? 0 : static_cast<std::size_t>(n);
 }
 
+// One poll() without waiting; it costs one system call.
+bool PosixSerialDevice::pollSaysHungUp() {
+  pollfd p{fd_.get(), POLLIN, 0};
+  if (::poll(&p, 1, 0) > 0 && (p.revents & kHangUpEvents) != 0) hungUp_ = true;
+  return hungUp_;
+}
+
+// With VMIN and VTIME 0 an empty line reads 0 bytes just as a hung-up one does; only poll() tells
+// them apart.
 std::string PosixSerialDevice::readQueued(std::size_t maxCount) {
+  if (hungUp_) return {};
   std::string out(maxCount, '\0');
   ssize_t n = 0;
   do {
     n = ::read(fd_.get(), out.data(), maxCount);
   } while (n < 0 && errno == EINTR);
-  // EAGAIN: nothing queued. EIO or end of file: the line has hung up.
+  if (n < 0 && lineGone(errno)) hungUp_ = true;
+  if (n == 0) pollSaysHungUp();
   out.resize(n < 0 ? 0 : static_cast<std::size_t>(n));
   return out;
 }
@@ -111,18 +133,27 @@ std::string PosixSerialDevice::read(std::size_t maxCount) {
     if (totalLimit) waitMs = millisecondsUntil(deadline);
     if (!got.empty() && timeouts_.intervalMs > 0)
       waitMs = waitMs < 0 ? timeouts_.intervalMs : std::min(waitMs, timeouts_.intervalMs);
-    if (waitMs == 0 || !waitForInput(fd_.get(), waitMs)) break;
+    if (waitMs == 0 || !waitForInput(waitMs)) break;
     const std::string more = readQueued(maxCount - got.size());
-    if (more.empty()) break;  // readable but nothing came: hung up
+    if (more.empty()) break;
     got += more;
   }
   return got;
 }
 
+// A quiet line and a hung-up one both have nothing waiting; poll() tells them apart.
 std::size_t PosixSerialDevice::bytesWaiting() {
+  if (hungUp_ || pollSaysHungUp()) return 0;
   int queued = 0;
-  if (::ioctl(fd_.get(), FIONREAD, &queued) != 0 || queued < 0) return 0;
-  return static_cast<std::size_t>(queued);
+  if (::ioctl(fd_.get(), FIONREAD, &queued) != 0) {
+    if (lineGone(errno)) hungUp_ = true;
+    return 0;
+  }
+  return queued < 0 ? 0 : static_cast<std::size_t>(queued);
+}
+
+bool PosixSerialDevice::hungUp() {
+  return hungUp_;
 }
 
 std::unique_ptr<SerialDevice> PosixSerialPorts::open(int portNumber) {

@@ -385,13 +385,21 @@ TEST_F(PtySerialTest, WritesNeverBlockWhenTheRadioStopsReading) {
   }
   EXPECT_EQ(lastCount, 0);
   EXPECT_GT(total, 0u);
+  EXPECT_FALSE(ports.hungUp(3));  // a full queue drains again; the line is still there
 }
 
-TEST_F(PtySerialTest, LineWhoseOtherEndVanishedGivesZeroEverywhere) {
+TEST_F(PtySerialTest, LineWhoseOtherEndVanishedGivesZeroEverywhereAndSaysItHungUp) {
   openLikeThePanel();
   ASSERT_EQ(::write(pty.master(), "FA", 2), 2);
   waitForBytes(ports, 3, 2);
+  EXPECT_EQ(ports.readPort(3, 255), "FA");
+  // A quiet line reads nothing too, and is no hang-up.
+  EXPECT_EQ(ports.readPort(3, 255), "");
+  EXPECT_EQ(ports.bytesWaiting(3), 0);
+  EXPECT_FALSE(ports.hungUp(3));
   pty.closeMaster();
+  EXPECT_EQ(ports.bytesWaiting(3), 0);
+  EXPECT_TRUE(ports.hungUp(3));
   for (int i = 0; i < 3; ++i) {
     EXPECT_EQ(ports.writePort(3, "FA;"), 0);
     EXPECT_EQ(ports.bytesWaiting(3), 0);
@@ -403,6 +411,31 @@ TEST_F(PtySerialTest, LineWhoseOtherEndVanishedGivesZeroEverywhere) {
   EXPECT_LT(SteadyClock::now() - start, std::chrono::seconds(5));
   ports.closePort(3);
   EXPECT_EQ(ports.openPort(3, 9600), 0);
+}
+
+// Each way of meeting the hang-up is enough on its own: the write of a command, a read, or a
+// read that waits.
+TEST_F(PtySerialTest, WriteOrReadAloneNoticesTheHangUp) {
+  const std::function<void(SerialPort&)> firstUse[] = {
+      [](SerialPort& p) { p.writePort(3, "FA;"); },
+      [](SerialPort& p) { p.readPort(3, 255); },
+      [](SerialPort& p) {
+        p.setReadTimeouts(3, 20);
+        p.readPort(3, 10);
+      },
+  };
+  for (std::size_t i = 0; i < std::size(firstUse); ++i) {
+    SCOPED_TRACE(i);
+    PtyPair other;
+    ASSERT_TRUE(other.ok());
+    std::filesystem::remove(dir / "com3");
+    std::filesystem::create_symlink(other.slavePath(), dir / "com3");
+    openLikeThePanel();
+    other.closeMaster();
+    firstUse[i](ports);
+    EXPECT_TRUE(ports.hungUp(3));
+    ports.closePort(3);
+  }
 }
 
 }  // namespace

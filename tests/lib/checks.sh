@@ -44,16 +44,55 @@ start_xvfb() {
 # The commands the simulated radio received, from its log.
 radio_commands() { awk '$2 !~ /^[@#]/ {print $2}' "${1:-radio.log}"; }
 
-# start_radiosim RADIOSIM DIR: the simulated radio on port 3 at 9600 baud, linked as DIR/com3, with
-# its log in radio.log and its control FIFO radio.ctl; sets radio_pid and waits for the link.
+# Commands in the radio log that the panel never sends well-formed: anything but two upper-case
+# letters and digits (and the fixed "SWT28" and "Poweron"), and frequencies without 11 digits.
+malformed_commands() {
+  radio_commands "${1:-radio.log}" | grep -Evx '[A-Z]{2}[0-9]*|SWT28|Poweron'
+  radio_commands "${1:-radio.log}" | grep -Ex 'F[AB].*' | grep -Evx 'F[AB]([0-9]{11})?'
+}
+
+# start_radiosim RADIOSIM DIR [PORT]: the simulated radio on port PORT (default 3) at 9600 baud,
+# linked as DIR/comPORT, with its log in radio.log and its control FIFO radio.ctl; sets radio_pid
+# and waits for the link.
 start_radiosim() {
-  local radiosim=$1 dir=$2
-  "$radiosim" --dir "$dir" --port 3 --baud 9600 --log radio.log --control radio.ctl \
+  local radiosim=$1 dir=$2 port=${3:-3}
+  "$radiosim" --dir "$dir" --port "$port" --baud 9600 --log radio.log --control radio.ctl \
     2>radiosim.err &
   radio_pid=$!
-  if ! wait_for 50 test -L "$dir/com3"; then
-    echo "FAIL radiosim did not link com3"
+  if ! wait_for 50 test -L "$dir/com$port"; then
+    echo "FAIL radiosim did not link com$port"
     cat radiosim.err
     return 1
   fi
 }
+
+# start_speaking_panel BUILD_DIR: the panel in the current directory, in a window on $DISPLAY,
+# with clips that tell which clip they are (wave/, made by clip_tags) and its sound written to
+# speech.raw by SDL's disk driver; sets panel_pid and window once the window is there.
+start_speaking_panel() {
+  local build=$1
+  clip_tags="$build/clip_tags"
+  mkdir -p wave && "$clip_tags" make wave || return 1
+  SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=speech.raw "$build/orvane" \
+    >panel.out 2>&1 &
+  panel_pid=$!
+  window=""
+  find_window() {
+    window=$(xdotool search --onlyvisible --name 'Velomar Deck' 2>/dev/null | head -1)
+    [ -n "$window" ]
+  }
+  wait_for 100 find_window || { echo "FAIL the panel window did not appear"; cat panel.out; return 1; }
+}
+
+# press KEY...: xdotool keys into the panel's window.
+press() {
+  xdotool windowfocus --sync "$window" 2>/dev/null || xdotool windowfocus "$window"
+  xdotool key --delay 60 "$@"
+}
+
+# What the panel has said so far, one clip a line.
+heard() { "$clip_tags" heard speech.raw; }
+# heard_times CLIP: how often it has been said.
+heard_times() { heard | grep -cx "$1"; }
+# said_times CLIP N: whether it has been said N times (for wait_for).
+said_times() { [ "$(heard_times "$1")" -ge "$2" ]; }

@@ -322,6 +322,44 @@ TEST_F(RadioSimTest, NoiseBurstAndRawBytesReachThePanel) {
   EXPECT_EQ(panel.collect(2), "SM00030;RM10015;");
 }
 
+TEST_F(RadioSimTest, AnswersCanBeReplacedUntilClearedAndSentBytesTakeEscapes) {
+  ASSERT_TRUE(radio.control("answer FA FA0001420A000;"));
+  EXPECT_EQ(panel.ask("FA;"), "FA0001420A000;");
+  EXPECT_EQ(panel.ask("FA;"), "FA0001420A000;");
+  EXPECT_EQ(panel.ask("FB;"), "FB00007100000;");
+  ASSERT_TRUE(radio.control("answer FA"));
+  EXPECT_EQ(panel.ask("FA;"), "FA00007100000;");
+
+  ASSERT_TRUE(radio.control(R"(send \x00\x00SM\\;)"));
+  EXPECT_EQ(panel.collect(1), std::string("\0\0SM\\;", 6));
+  ASSERT_TRUE(radio.control(R"(send FA\x0)"));
+  EXPECT_TRUE(radio.logHas(R"(@? send FA\x0)"));
+}
+
+TEST_F(RadioSimTest, UnpluggedTheLineHangsUpAndPluggedInItIsANewPtyBehindTheSameLink) {
+  const auto link = radio.dir / "com3";
+  const auto before = std::filesystem::read_symlink(link);
+  panel.send("FA00007050000;");
+  EXPECT_EQ(panel.ask("FA;"), "FA00007050000;");
+  ASSERT_TRUE(radio.control("unplug"));
+  EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link)));
+  EXPECT_EQ(panel.ports.bytesWaiting(kPort), 0);
+  EXPECT_TRUE(panel.ports.hungUp(kPort));
+  // Nothing reaches a line that is not there; the radio itself still hears its operator.
+  ASSERT_TRUE(radio.control("noise 10"));
+  EXPECT_TRUE(radio.logHas("@? noise 10"));
+  ASSERT_TRUE(radio.control("smeter 20"));
+
+  ASSERT_TRUE(radio.control("plug"));
+  ASSERT_TRUE(std::filesystem::is_symlink(link));
+  EXPECT_NE(std::filesystem::read_symlink(link), before);
+  ASSERT_TRUE(panel.open());
+  EXPECT_EQ(panel.ask("FA;"), "FA00007050000;");
+  EXPECT_EQ(panel.ask("SM0;"), "SM00020;");
+  EXPECT_TRUE(radio.logHas("#plugged in on " + std::filesystem::read_symlink(link).string() +
+                           " as " + link));
+}
+
 TEST_F(RadioSimTest, SplitReplyArrivesInTwoParts) {
   ASSERT_TRUE(radio.control("split 400"));
   panel.send("FA;");

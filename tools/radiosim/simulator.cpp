@@ -11,6 +11,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -61,6 +62,42 @@ timespec toTimespec(double seconds) {
   return ts;
 }
 
+bool isHexDigit(char c) {
+  return std::isxdigit(static_cast<unsigned char>(c)) != 0;
+}
+
+// The text of a control line with the log's escapes undone: \xNN is the byte NN, \\ a backslash.
+// Nothing for a broken escape.
+std::optional<std::string> unescaped(std::string_view text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\\') {
+      out += text[i];
+    } else if (i + 1 < text.size() && text[i + 1] == '\\') {
+      out += '\\';
+      ++i;
+    } else if (i + 3 < text.size() && text[i + 1] == 'x' && isHexDigit(text[i + 2]) &&
+               isHexDigit(text[i + 3])) {
+      out += static_cast<char>(std::stoi(std::string(text.substr(i + 2, 2)), nullptr, 16));
+      i += 3;
+    } else {
+      return std::nullopt;
+    }
+  }
+  return out;
+}
+
+// What follows the first `words` words of a control line and the blank after them.
+std::string_view restAfterWords(std::string_view line, int words) {
+  std::size_t at = 0;
+  for (int w = 0; w < words; ++w) {
+    at = line.find(' ', at);
+    if (at == std::string_view::npos) return {};
+    ++at;
+  }
+  return line.substr(at);
+}
+
 std::optional<long long> parseNumber(const std::string& text) {
   if (text.empty()) return std::nullopt;
   char* end = nullptr;
@@ -105,14 +142,18 @@ Simulator::Simulator(Options options)
 }
 
 Simulator::~Simulator() {
-  if (linkMade_) {
-    // Only our own link: a second radiosim may have taken the name over since.
-    char target[256] = {};
-    const ssize_t n = ::readlink(linkPath().c_str(), target, sizeof target - 1);
-    if (n > 0 && std::string_view(target, static_cast<std::size_t>(n)) == slavePath_)
-      ::unlink(linkPath().c_str());
-  }
+  removeLink();
   if (fifoMade_) ::unlink(options_.controlPath.c_str());
+}
+
+// Only our own link: a second radiosim may have taken the name over since.
+void Simulator::removeLink() {
+  if (!linkMade_) return;
+  linkMade_ = false;
+  char target[256] = {};
+  const ssize_t n = ::readlink(linkPath().c_str(), target, sizeof target - 1);
+  if (n > 0 && std::string_view(target, static_cast<std::size_t>(n)) == slavePath_)
+    ::unlink(linkPath().c_str());
 }
 
 std::string Simulator::linkPath() const {
@@ -125,6 +166,15 @@ double Simulator::now() const {
 
 std::optional<std::string> Simulator::start() {
   if (!log_.open(options_.logPath)) return "cannot open the log " + options_.logPath;
+  if (auto error = openLine()) return error;
+  if (auto error = makeControlFifo()) return error;
+  if (auto error = makeLink()) return error;
+  log_.write(now(), "#radiosim TS-2000 on " + slavePath_ + " as " + linkPath() + ", " +
+                        std::to_string(options_.baud) + " baud");
+  return std::nullopt;
+}
+
+std::optional<std::string> Simulator::openLine() {
   master_.reset(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
   char name[128] = {};
   if (!master_ || ::grantpt(master_.get()) != 0 || ::unlockpt(master_.get()) != 0 ||
@@ -141,10 +191,23 @@ std::optional<std::string> Simulator::start() {
       !orvane::writeTermiosFormat(slave_.get(), {options_.baud, 8, 0, 1})) {
     return "cannot set up " + slavePath_ + " at " + std::to_string(options_.baud) + " baud";
   }
-  if (auto error = makeControlFifo()) return error;
+  return std::nullopt;
+}
+
+void Simulator::unplug() {
+  removeLink();
+  master_.reset();
+  slave_.reset();
+  output_.clear();
+  pendingCommand_.clear();
+  plugged_ = false;
+}
+
+std::optional<std::string> Simulator::plugIn() {
+  if (auto error = openLine()) return error;
   if (auto error = makeLink()) return error;
-  log_.write(now(), "#radiosim TS-2000 on " + slavePath_ + " as " + linkPath() + ", " +
-                        std::to_string(options_.baud) + " baud");
+  plugged_ = true;
+  log_.write(now(), "#plugged in on " + slavePath_ + " as " + linkPath());
   return std::nullopt;
 }
 
@@ -228,7 +291,9 @@ void Simulator::receive(std::string_view bytes, double at) {
 void Simulator::takeCommand(const std::string& command, double arrived) {
   log_.write(now(), command.empty() ? "#empty command" : escaped(command));
   const auto answer = radio_.handle(command, arrived);
-  if (answer && !silent_) sendAnswer(*answer, arrived);
+  if (!answer || silent_) return;
+  const auto replaced = answerOverrides_.find(command);
+  sendAnswer(replaced != answerOverrides_.end() ? replaced->second : *answer, arrived);
 }
 
 // The answer starts after the radio's turnaround (plus any slowness asked for), once the line is
@@ -290,6 +355,7 @@ void Simulator::control(const std::string& line) {
   std::string verb, first, second;
   in >> verb >> first >> second;
   const auto number = parseNumber(second.empty() ? first : second);
+  const auto text = unescaped(restAfterWords(line, verb == "answer" ? 2 : 1));
   bool ok = true;
   if (verb == "freq" && number && RadioModel::frequencyInRange(*number)) {
     if (first == "a" || first == "b") {
@@ -311,6 +377,23 @@ void Simulator::control(const std::string& line) {
     slowSeconds_ = static_cast<double>(*number) / 1000.0;
   } else if (verb == "split" && (first.empty() || (number && *number >= 0))) {
     splitPause_ = first.empty() ? kDefaultSplitPause : static_cast<double>(*number) / 1000.0;
+  } else if (verb == "unplug" && first.empty() && plugged_) {
+    unplug();
+  } else if (verb == "plug" && first.empty() && !plugged_) {
+    if (auto error = plugIn()) {
+      log_.write(at, "#" + *error);
+      ok = false;
+    }
+  } else if (verb == "answer" && !first.empty() && text) {
+    if (text->empty()) {
+      answerOverrides_.erase(first);
+    } else {
+      answerOverrides_[first] = *text;
+    }
+  } else if (verb == "quit" && first.empty()) {
+    quit_ = true;
+  } else if (!plugged_) {
+    ok = false;  // nothing reaches a line that is not there
   } else if (verb == "noise" && (first.empty() || (number && *number > 0 && *number <= 65536))) {
     std::string bytes(first.empty() ? 16 : static_cast<std::size_t>(*number), '\0');
     std::uniform_int_distribution<int> byte(0, 255);
@@ -322,10 +405,8 @@ void Simulator::control(const std::string& line) {
     std::string bytes;
     while (bytes.size() < atLeast) bytes += answer;
     sendRaw(bytes, at);
-  } else if (verb == "send" && line.rfind("send ", 0) == 0 && line.size() > 5) {
-    sendRaw(line.substr(5), at);
-  } else if (verb == "quit" && first.empty()) {
-    quit_ = true;
+  } else if (verb == "send" && text && !text->empty()) {
+    sendRaw(*text, at);
   } else {
     ok = false;
   }
@@ -357,7 +438,7 @@ bool Simulator::lockHeldOnSlave() const {
 // mode without a lock is one nobody holds any more.
 void Simulator::housekeeping(double at) {
   radio_.advance(at);
-  if (lockHeldOnSlave()) return;
+  if (!plugged_ || lockHeldOnSlave()) return;
   int exclusive = 0;
   if (::ioctl(slave_.get(), TIOCGEXCL, &exclusive) == 0 && exclusive != 0) {
     ::ioctl(slave_.get(), TIOCNXCL);

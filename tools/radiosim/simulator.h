@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <deque>
+#include <map>
 #include <optional>
 #include <random>
 #include <string>
@@ -76,7 +77,15 @@ class Simulator {
   void housekeeping(double at);
   bool lockHeldOnSlave() const;
 
+  // The adapter pulled out: the pty is closed on both sides, so the panel's end hangs up, and the
+  // link is removed. Plugged in again it is a new pty behind the same link; the radio itself keeps
+  // its state throughout.
+  void unplug();
+  std::optional<std::string> plugIn();
+
+  std::optional<std::string> openLine();
   std::optional<std::string> makeLink();
+  void removeLink();
   std::optional<std::string> makeControlFifo();
 
   Options options_;
@@ -98,7 +107,10 @@ class Simulator {
   double lastTraffic_ = 0;
   std::string lastFormatComplaint_;
 
+  bool plugged_ = true;
   bool silent_ = false;
+  // Answers put in place of the radio's own, by the command they answer ("FA", "SM0").
+  std::map<std::string, std::string> answerOverrides_;
   double slowSeconds_ = 0;
   std::optional<double> splitPause_;
   bool quit_ = false;
