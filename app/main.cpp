@@ -47,5 +47,9 @@ int main(int argc, char** argv) {
   orvane::PosixClock clock;
   orvane::PosixSerialPorts serial;
   orvane::Panel panel(orvane::Platform{window, sound, files, clock, serial});
-  return panel.run();
+  const int status = panel.run();
+  // The one case the panel cannot say aloud: it never got as far as the radio or the speaker.
+  if (status == orvane::kExitNoWindow)
+    std::fprintf(stderr, "orvane: %s\n", window.whyNotOpen().c_str());
+  return status;
 }
