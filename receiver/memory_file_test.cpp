@@ -51,20 +51,21 @@ TEST_P(BandSlotLine, LoadsOnlyAFrequencyCommand) {
 
 INSTANTIATE_TEST_SUITE_P(
     Lines, BandSlotLine,
-    ::testing::Values(LineCase{"vfo_a", "FA00007155000", "FA00007155000"},
-                      LineCase{"vfo_b", "FB00007155000", "FB00007155000"},
-                      LineCase{"transmit_command", "TX1;", "FA00007100000"},
-                      LineCase{"empty", "", "FA00007100000"},
-                      LineCase{"ten_digits", "FA0000715500", "FA00007100000"},
-                      LineCase{"twelve_digits", "FA000071550000", "FA00007100000"},
-                      LineCase{"letter_among_digits", "FA0000715500x", "FA00007100000"},
-                      LineCase{"nul_among_digits",
-                               "FA00007\0"s
-                               "55000",
-                               "FA00007100000"},
-                      LineCase{"lower_case", "fa00007155000", "FA00007100000"},
-                      LineCase{"binary", "\x89PNG\x1a\xff\xfe\x01\x02\x03\x04\x05\x06",
-                               "FA00007100000"}),
+    ::testing::Values(
+        LineCase{"vfo_a", "FA00007155000", "FA00007155000"},
+        LineCase{"vfo_b", "FB00007155000", "FB00007155000"},
+        LineCase{"transmit_command", "TX1;", "FA00007100000"},
+        LineCase{"empty", "", "FA00007100000"},
+        LineCase{"ten_digits", "FA0000715500", "FA00007100000"},
+        LineCase{"twelve_digits", "FA000071550000", "FA00007100000"},
+        LineCase{"letter_among_digits", "FA0000715500x", "FA00007100000"},
+        LineCase{"nul_among_digits",
+                 "FA00007\0"s
+                 "55000",
+                 "FA00007100000"},
+        LineCase{"lower_case", "fa00007155000", "FA00007100000"},
+        LineCase{"binary", "\x89PNG\x1a\xff\xfe\x01\x02\x03\x04\x05\x06", "FA00007100000"},
+        LineCase{"million_characters", "FA" + std::string(1'000'000, '7'), "FA00007100000"}),
     [](const auto& p) { return std::string(p.param.name); });
 
 class ChannelLine : public ::testing::TestWithParam<LineCase> {};
@@ -99,6 +100,8 @@ INSTANTIATE_TEST_SUITE_P(
                       LineCase{"nul_inside",
                                "0206FA00014\0"s
                                "00000FA00014200000",
+                               "9"},
+                      LineCase{"million_characters", kGoodChannel + std::string(1'000'000, '0'),
                                "9"}),
     [](const auto& p) { return std::string(p.param.name); });
 

@@ -5,7 +5,8 @@
 #   orvane.cfg a directory: as if it were missing: "cfgnf", exit code 0, nothing to the radio;
 #   damaged memory.dat  and clips that are cut, empty, text, MP3 or a directory: no junk reaches
 #                       the radio, the whole clips (and the whole part of a cut one) still play;
-#   no sound device     and wave/ a plain file: silence, and the keys still reach the radio.
+#   no sound device     and wave/ a plain file: silence, and the keys still reach the radio;
+#   memory.dat a directory: left as it is.
 #
 # usage: e2e_environment_faults.sh BUILD_DIR
 set -uo pipefail
@@ -138,6 +139,8 @@ for fault in no-sound-device wave-a-file; do
     run_panel "$run" SDL_AUDIODRIVER=alsa AUDIODEV=hw:99
   else
     echo "not a directory" >"$run/wave"
+    # And a directory where memory.dat should be: there but unreadable, so never saved over.
+    mkdir -p "$run/memory.dat" && echo keep >"$run/memory.dat/mine"
     run_panel "$run"
   fi
   until_quit "$run" F1
@@ -145,6 +148,9 @@ for fault in no-sound-device wave-a-file; do
   check "$fault: F1 reaches the radio" bash -c "grep -qx PA1 <<<\"\$0\"" "$(commands_since "$mark")"
 done
 check "wave/ a file: nothing sounds" test -z "$(sounds "$work/wave-a-file.raw")"
+check "memory.dat a directory: left as it was" \
+  test "$(cd "$work/wave-a-file/memory.dat" && ls -A) $(cat "$work/wave-a-file/memory.dat/mine")" = \
+  "mine keep"
 
 if [ "$failures" -ne 0 ]; then
   echo "--- radio.log"; cat radio.log
