@@ -2,6 +2,9 @@
 // real time: what comes out of the "speaker" can be read back sample for sample.
 #include "platform/sdl/sdl_sound.h"
 
+#include <sys/fsuid.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -283,6 +286,14 @@ TEST_F(DiskSound, DamagedClipsPlayWhatIsWholeOfThemAndNothingElse) {
       expected.insert(expected.end(), a.begin(),
                       a.begin() + static_cast<std::ptrdiff_t>(c.framesHeard));
     }
+    // A clip the operator may not read. Root reads anything, so a test run as root asks for it
+    // with the file permissions of an ordinary user (this thread only).
+    const std::string locked = clipFile("locked.wav", a);
+    fs::permissions(locked, fs::perms::none);
+    const bool root = ::geteuid() == 0;
+    if (root) ::setfsuid(65534);
+    EXPECT_FALSE(sound.playBlocking(locked)) << "a clip that cannot be read";
+    if (root) ::setfsuid(0);
     // A header that claims 1 Hz: converting its 1000 samples to the device's rate would take
     // 176 MB (and play for 17 minutes); a few more samples and it would be gigabytes.
     EXPECT_FALSE(sound.playNoWait(clipFile("one_hertz.wav", a, WavFormat{1, 1, 16})));
