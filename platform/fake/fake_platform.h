@@ -28,9 +28,9 @@ class Transcript {
   std::vector<std::string> lines_;
 };
 
-// Transcript lines: "window.open TITLE x,y WxH" (or "window.open refused"), "window.close", "font
-// FACE/POINTS/WEIGHT", "print X,Y FONT \"TEXT\"" (FONT is "default" or "FACE/POINTS/WEIGHT"),
-// "timer.start ID PERIOD", "timer.stop ID".
+// Transcript lines: "window.open TITLE x,y WxH" (or "window.open refused"), "window.close",
+// "font FACE/POINTS/WEIGHT", "print X,Y FONT \"TEXT\"" (FONT is "default" or
+// "FACE/POINTS/WEIGHT"), "timer.start ID PERIOD", "timer.stop ID".
 class FakeWindow : public Window {
  public:
   explicit FakeWindow(Transcript& t) : t_(t) {}
