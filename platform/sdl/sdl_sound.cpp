@@ -14,8 +14,8 @@ constexpr std::size_t kCacheFrames = 8u * 1024u * 1024u;
 // A device that takes no samples for this long has died; a blocking play then gives up.
 constexpr std::chrono::milliseconds kStallLimit{2000};
 // Most a clip may take in memory while it is converted: minutes of CD-quality stereo, far beyond
-// any clip of the set. A damaged header can claim a sample rate of 1 Hz, and converting
-// its samples to 22050 Hz would then ask for gigabytes.
+// any clip of the set. A damaged header can claim a sample rate of 1 Hz, and converting its
+// samples to 22050 Hz would then ask for gigabytes.
 constexpr std::uint64_t kMaxConversionBytes = 128u * 1024u * 1024u;
 
 struct WavDeleter {
