@@ -47,5 +47,11 @@ int main(int argc, char** argv) {
   orvane::PosixClock clock;
   orvane::PosixSerialPorts serial;
   orvane::Panel panel(orvane::Platform{window, sound, files, clock, serial});
-  return panel.run();
+  const int status = panel.run();
+  // The one failure told in words rather than by a clip: the panel has done nothing at all, and
+  // whoever started it from a text console, a remote shell or a script reads it there. A front end
+  // for the terminal would be the one to take this case over.
+  if (status == orvane::kExitNoWindow)
+    std::fprintf(stderr, "orvane: %s\n", window.whyNotOpen().c_str());
+  return status;
 }

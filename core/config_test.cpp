@@ -5,6 +5,8 @@
 namespace orvane {
 namespace {
 
+using namespace std::string_literals;
+
 struct ConfigCase {
   const char* name;
   std::string file;
@@ -73,7 +75,21 @@ INSTANTIATE_TEST_SUITE_P(
         ConfigCase{"extra_lines_ignored", "port 3\n\n\n\n\n\n\nport 9\n", 3, 0, 0, 0, "", 0, 0},
         ConfigCase{"long_line_cut_at_255", std::string(300, 'x') + "1\nspeed 1200\n", 0, 1200, 0, 0,
                    "", 0, 0},
-        ConfigCase{"empty_file", "", 0, 0, 0, 0, "", 0, 0}));
+        ConfigCase{"empty_file", "", 0, 0, 0, 0, "", 0, 0},
+        // Damaged files: the same fixed positions, whatever the bytes.
+        ConfigCase{"nul_bytes",
+                   "port 3\0\nspeed 96\0"
+                   "00\npower\0"
+                   "50\n\0\0\0\0"
+                   "2\n"s,
+                   0, 96, 50, 2, "", 0, 0},
+        ConfigCase{"picture_saved_as_config", "\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\x03\x20\x08\x06"s,
+                   0, 0, 0, 0, "", 0, 0},
+        ConfigCase{"million_character_first_line",
+                   std::string(1'000'000, '7') + "\nspeed 9600\npower 5\n", 7, 9600, 5, 0, "", 0,
+                   0},
+        ConfigCase{"million_characters_without_line_end", "port 3\n" + std::string(1'000'000, '4'),
+                   3, 2147483647, 0, 0, "", 0, 0}));
 
 TEST(Config, MissingFileLeavesEverySettingEmpty) {
   PanelState s;

@@ -61,7 +61,9 @@ Panel::Panel(Platform platform)
 
 int Panel::run() {
   setProgramTexts();
-  openMainWindow();
+  // Without a window no key can reach the panel and nothing would ever end it: it stops here,
+  // before it touches the port or the memory file.
+  if (!openMainWindow()) return kExitNoWindow;
   readConfiguration();
   initialisePanel();
   speakStartupAnnouncement();
@@ -85,14 +87,14 @@ void Panel::setProgramTexts() {
   state_.clipDir = "wave\\";
 }
 
-void Panel::openMainWindow() {
+bool Panel::openMainWindow() {
   WindowSpec spec;
   spec.x = screen::kWindowX;
   spec.y = screen::kWindowY;
   spec.width = screen::kWindowWidth;
   spec.height = screen::kWindowHeight;
   spec.title = std::string(screen::kWindowTitle);
-  windowOpen_ = platform_.window.open(
+  return platform_.window.open(
       spec, [this](const WindowEvent& event) { dispatcher_.windowEventHandler(event); });
 }
 
@@ -110,9 +112,6 @@ void Panel::speakStartupAnnouncement() {
 }
 
 void Panel::runMessageLoop() {
-  // Without a window no key can ever arrive, so there is no loop to run: the panel shuts down
-  // straight away rather than spin.
-  if (!windowOpen_) state_.running = 0;
   while (state_.running != 0) platform_.window.waitAndDispatch();
 }
 

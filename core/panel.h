@@ -24,6 +24,8 @@ namespace orvane {
 inline constexpr char kVersion[] = "1.9";
 inline constexpr int kPollTimer = 1;
 inline constexpr int kPollPeriodMs = 50;
+// The exit code when no window can be shown (no display): the panel has then done nothing.
+inline constexpr int kExitNoWindow = 1;
 
 class Panel {
  public:
@@ -31,8 +33,8 @@ class Panel {
   Panel(const Panel&) = delete;
   Panel& operator=(const Panel&) = delete;
 
-  // Start-up, the message loop until the operator quits, and shut-down. Returns the exit code,
-  // which is always 0.
+  // Start-up, the message loop until the operator quits, and shut-down. Returns the exit code:
+  // 0, or kExitNoWindow when the main window cannot be opened.
   int run();
 
   // The one-time set-up of screen, debug log, start values, memory file, port and radio.
@@ -42,7 +44,7 @@ class Panel {
 
  private:
   void setProgramTexts();
-  void openMainWindow();
+  bool openMainWindow();
   void readConfiguration();
   void speakStartupAnnouncement();
   void runMessageLoop();
@@ -56,7 +58,6 @@ class Panel {
 
   Platform platform_;
   PanelState state_;
-  bool windowOpen_ = false;
   // The port did not open at start, so the radio has not had the start state yet.
   bool startStateOwed_ = false;
 

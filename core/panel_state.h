@@ -13,6 +13,8 @@ namespace orvane {
 inline constexpr int kBandCount = 13;
 inline constexpr int kModeCount = 5;
 inline constexpr int kChannelCount = 10;
+// A memory channel whose first character is this is empty.
+inline constexpr char kEmptyChannel[] = "9";
 // bandIndex for a frequency outside every band.
 inline constexpr int kOutOfBand = 99;
 // entryMHz while no direct entry has been made in this run.
@@ -93,6 +95,10 @@ struct PanelState {
   std::int32_t entryFraction = 0;
   Text entryFractionZeros;
   std::int32_t channelAction = 0;
+
+  // 1 when "memory.dat" is there but could not be read at start: the file is then left exactly as
+  // it is, at start and at shut-down, rather than replaced by what this run knows.
+  std::int32_t memoryFileKept = 0;
 };
 
 }  // namespace orvane

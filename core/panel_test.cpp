@@ -58,6 +58,15 @@ TEST(MainSequence, MissingConfigurationSaysSoAndEndsWithoutTheLoop) {
   EXPECT_EQ(h.state().running, 0);
 }
 
+TEST(MainSequence, WithoutAWindowItEndsAtOnceTouchingNothing) {
+  PanelHarness h("port 3\nspeed 9600\npower 50\nswr 2\ntopband 1\nswitch 1\ndebug 1\n");
+  h.fake.window.refuseOpen = true;
+  EXPECT_EQ(h.run(), kExitNoWindow);
+  // No clip, no port, no memory file, no debug log: the operator can start it again elsewhere.
+  EXPECT_THAT(h.fake.transcript.lines(), ElementsAre("window.open refused"));
+  EXPECT_FALSE(h.fake.files.exists("memory.dat"));
+}
+
 TEST(MainSequence, PowerSwitchWakesTheRadioAndSwitchesItOffAfterTheWindowCloses) {
   PanelHarness h("port 3\nspeed 9600\npower 50\nswr 2\ntopband 1\nswitch 1\ndebug 0\n");
   h.fake.window.queueKey(vk::letter('Q'));

@@ -39,7 +39,8 @@ class Window {
   virtual ~Window() = default;
 
   // Creates and shows the window; its events go to handler from then on. Returns false when no
-  // window could be made (no display); the program goes on without one.
+  // window could be made that the operator can see and type into (no display); the panel then
+  // ends at once.
   virtual bool open(const WindowSpec& spec, WindowEventHandler handler) = 0;
   // Destroys the window; later prints and timers do nothing. Pending events are dropped.
   virtual void close() = 0;
@@ -96,6 +97,10 @@ class FileSystem {
   virtual ~FileSystem() = default;
   // The whole contents of a file, or nothing when it cannot be opened or read.
   virtual std::optional<std::string> readFile(const std::string& name) = 0;
+  // Whether anything at all has this name: a file (readable or not), a directory, a link (even
+  // one that leads nowhere). Also true when that cannot be told (a directory that may not be
+  // searched), so that a file that is there but unreadable is never taken for a missing one.
+  virtual bool exists(const std::string& name) const = 0;
   // Creates the file for writing (an existing file is emptied). nullptr when it cannot be created.
   virtual std::unique_ptr<OutputFile> createFile(const std::string& name) = 0;
   // Replaces the file's contents as one step: the new contents are written to a temporary file,

@@ -5,23 +5,66 @@ namespace orvane {
 namespace {
 
 constexpr int kLineCount = kStoredBands + kChannelCount;
+constexpr std::size_t kFrequencyCommandLength = 13;
+constexpr std::size_t kChannelRecordLength = 4 + 2 * kFrequencyCommandLength;
+
+bool isDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+bool allDigits(std::string_view s) {
+  for (char c : s) {
+    if (!isDigit(c)) return false;
+  }
+  return true;
+}
+
+// "FA" or "FB" and the frequency in hertz as 11 digits: the only text a band slot or a channel's
+// VFO field may send to the radio.
+bool isFrequencyCommand(std::string_view s) {
+  return s.size() == kFrequencyCommandLength &&
+         (s.substr(0, 2) == "FA" || s.substr(0, 2) == "FB") && allDigits(s.substr(2));
+}
+
+// Split flag, mode 1 to 5, two band digits, then the VFO A and VFO B frequency commands.
+bool isChannelRecord(std::string_view s) {
+  return s.size() == kChannelRecordLength && (s[0] == '0' || s[0] == '1') && s[1] >= '1' &&
+         s[1] <= '0' + kModeCount && isDigit(s[2]) && isDigit(s[3]) &&
+         isFrequencyCommand(s.substr(4, kFrequencyCommandLength)) &&
+         isFrequencyCommand(s.substr(4 + kFrequencyCommandLength));
+}
+
+bool isEmptyChannel(std::string_view s) {
+  return !s.empty() && s[0] == kEmptyChannel[0];
+}
 
 }  // namespace
 
 void MemoryFile::loadMemoryFile() {
   const std::optional<std::string> text = files_.readFile(kMemoryFileName);
   if (!text) {
+    // A file that is there but cannot be read (no permission, a directory, a disk error) still
+    // holds the operator's channels: it is not replaced by the start values, now or at exit.
+    if (files_.exists(kMemoryFileName)) {
+      state_.memoryFileKept = 1;
+      return;
+    }
     saveMemoryFile();
     return;
   }
-  // A line longer than a text can hold can only come from a damaged file; it is cut at the
-  // capacity like every other text.
+  // Band slots and channels are later sent to the radio as they stand, so a damaged line must
+  // never get that far: a junk line such as "TX1;" would key the transmitter. A slot that is not a
+  // frequency command keeps its start frequency; a channel that is neither empty nor a whole
+  // record becomes empty. A short file counts as damaged at its missing lines in the same way.
   const std::vector<std::string> lines = firstLines(*text, kLineCount, Text::kMax);
   for (int band = 1; band <= kStoredBands; ++band) {
-    state_.bandTable[static_cast<std::size_t>(band)] = lines[static_cast<std::size_t>(band - 1)];
+    const std::string& line = lines[static_cast<std::size_t>(band - 1)];
+    if (isFrequencyCommand(line)) state_.bandTable[static_cast<std::size_t>(band)] = line;
   }
   for (std::size_t channel = 0; channel < kChannelCount; ++channel) {
-    state_.memoryChannels[channel] = lines[kStoredBands + channel];
+    const std::string& line = lines[kStoredBands + channel];
+    state_.memoryChannels[channel] =
+        isEmptyChannel(line) || isChannelRecord(line) ? line : kEmptyChannel;
   }
 }
 
@@ -35,6 +78,7 @@ std::string MemoryFile::contents() const {
 }
 
 void MemoryFile::saveMemoryFile() {
+  if (state_.memoryFileKept == 1) return;
   files_.replaceFile(kMemoryFileName, contents());
 }
 

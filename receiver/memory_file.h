@@ -16,8 +16,11 @@ class MemoryFile {
  public:
   MemoryFile(PanelState& state, FileSystem& files) : state_(state), files_(files) {}
 
-  // Loads band slots 1..11 and the channels. Without a file, writes one from the values the panel
-  // holds now and keeps them.
+  // Loads band slots 1..11 and the channels. A slot line that is not a frequency command keeps the
+  // slot's start value and a channel line that is neither empty nor a whole record loads as an
+  // empty channel, so nothing but frequency commands ever reaches the radio from the file. Without
+  // a file, writes one from the values the panel holds now and keeps them. A file that is there
+  // but cannot be read is left alone, and so is not saved over at exit either.
   void loadMemoryFile();
   // Writes band slots 1..11 and the channels, each line ended by CR LF. The old file stays intact
   // until the new one is complete on the disk.

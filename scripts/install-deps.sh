@@ -15,6 +15,8 @@ packages=(
   x11-utils libx11-dev
   # a window manager, to check that the window's frame fits in its outer size
   openbox
+  # the fault tests: a mount namespace with a read-only bind mount and a small tmpfs
+  util-linux mount
 )
 
 missing=()

@@ -13,8 +13,6 @@
 
 namespace orvane {
 
-inline constexpr char kEmptyChannel[] = "9";
-
 class MemoryChannelControl {
  public:
   MemoryChannelControl(PanelState& state, CatLink& link, Announcer& announcer, ModeControl& mode,

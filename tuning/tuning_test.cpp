@@ -253,13 +253,14 @@ TEST(MemoryFile, LineEndsOfAnyKindLoadAndAreWrittenBackWithCrLf) {
   }
 }
 
-TEST(MemoryFile, ShortFileLeavesEmptyTextsAndAFailedSaveKeepsTheOldFile) {
+TEST(MemoryFile, ShortFileKeepsStartValuesAndAFailedSaveKeepsTheOldFile) {
   PanelHarness h;
   h.fake.files.put("memory.dat", "");
   h.fake.files.failingNames.insert("memory.dat");
   h.run();
-  EXPECT_TRUE(h.state().bandTable[1].empty());
-  EXPECT_TRUE(h.state().memoryChannels[9].empty());
+  // Missing lines would send empty commands: they keep the start values instead.
+  EXPECT_EQ(h.state().bandTable[1].str(), "FA00001900000");
+  EXPECT_EQ(h.state().memoryChannels[9].str(), "9");
   EXPECT_EQ(h.state().bandTable[12].str(), "FA00145000000");
   EXPECT_EQ(h.fake.files.contents("memory.dat"), "");
 }

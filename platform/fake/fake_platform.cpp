@@ -16,6 +16,10 @@ std::vector<std::string> Transcript::linesWithPrefix(std::string_view prefix) co
 // ----- window
 
 bool FakeWindow::open(const WindowSpec& spec, WindowEventHandler handler) {
+  if (refuseOpen) {
+    t_.add("window.open refused");
+    return false;
+  }
   open_ = true;
   spec_ = spec;
   handler_ = std::move(handler);
@@ -133,7 +137,7 @@ class FakeOutputFile : public OutputFile {
 
 std::optional<std::string> FakeFileSystem::readFile(const std::string& name) {
   const auto it = files_.find(name);
-  if (it == files_.end()) return std::nullopt;
+  if (it == files_.end() || unreadableNames.count(name) != 0) return std::nullopt;
   return it->second;
 }
 

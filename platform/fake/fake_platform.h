@@ -28,9 +28,9 @@ class Transcript {
   std::vector<std::string> lines_;
 };
 
-// Transcript lines: "window.open TITLE x,y WxH", "window.close", "font FACE/POINTS/WEIGHT",
-// "print X,Y FONT \"TEXT\"" (FONT is "default" or "FACE/POINTS/WEIGHT"), "timer.start ID PERIOD",
-// "timer.stop ID".
+// Transcript lines: "window.open TITLE x,y WxH" (or "window.open refused"), "window.close",
+// "font FACE/POINTS/WEIGHT", "print X,Y FONT \"TEXT\"" (FONT is "default" or
+// "FACE/POINTS/WEIGHT"), "timer.start ID PERIOD", "timer.stop ID".
 class FakeWindow : public Window {
  public:
   explicit FakeWindow(Transcript& t) : t_(t) {}
@@ -56,6 +56,8 @@ class FakeWindow : public Window {
   void queueClose() { queueEvent({WindowEventKind::CloseRequest, 0}); }
   // Called before each delivery; lets a test act between events (feed a reply, advance the clock).
   std::function<void(const WindowEvent&)> beforeEachEvent;
+  // No window can be made, as on a machine without a display.
+  bool refuseOpen = false;
 
   // Inspection.
   bool isOpen() const { return open_; }
@@ -110,10 +112,12 @@ class FakeFileSystem : public FileSystem {
 
   void put(const std::string& name, std::string contents) { files_[name] = std::move(contents); }
   void remove(const std::string& name) { files_.erase(name); }
-  bool exists(const std::string& name) const { return files_.count(name) != 0; }
+  bool exists(const std::string& name) const override { return files_.count(name) != 0; }
   const std::string& contents(const std::string& name) const { return files_.at(name); }
   // Names that can't be created or replaced, as on a read-only or full disk.
   std::set<std::string> failingNames;
+  // Files that are there but cannot be read (no permission, a directory, a disk error).
+  std::set<std::string> unreadableNames;
 
  private:
   friend class FakeOutputFile;

@@ -117,6 +117,11 @@ std::optional<std::string> PosixFileSystem::readFile(const std::string& name) {
   }
 }
 
+bool PosixFileSystem::exists(const std::string& name) const {
+  struct stat st {};
+  return ::lstat(name.c_str(), &st) == 0 || errno != ENOENT;
+}
+
 std::unique_ptr<OutputFile> PosixFileSystem::createFile(const std::string& name) {
   UniqueFd fd(::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
   if (!fd) return nullptr;

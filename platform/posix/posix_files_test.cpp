@@ -62,6 +62,18 @@ TEST_F(PosixFilesTest, ReadFileGivesTheWholeFileOrNothing) {
   EXPECT_EQ(files.readFile(dir.path()), std::nullopt);
 }
 
+TEST_F(PosixFilesTest, ExistsTellsAnUnreadableFileFromAMissingOne) {
+  writeFile(dir / "locked", "x");
+  ASSERT_EQ(::chmod((dir / "locked").c_str(), 0), 0);
+  std::filesystem::create_directory(dir / "directory");
+  std::filesystem::create_symlink(dir / "nowhere", dir / "dangling");
+  for (const char* name : {"locked", "directory", "dangling"}) {
+    EXPECT_TRUE(files.exists(dir / name)) << name;
+  }
+  EXPECT_FALSE(files.exists(dir / "missing"));
+  EXPECT_FALSE(files.exists(dir / "nowhere"));
+}
+
 TEST_F(PosixFilesTest, CreateFileEmptiesTheOldFileAndEachWriteIsOnTheDiskAtOnce) {
   writeFile(dir / "debug.dat", "an old run's log that is much longer than the new one\r\n");
   auto log = files.createFile(dir / "debug.dat");

@@ -16,6 +16,7 @@ namespace orvane {
 class PosixFileSystem : public FileSystem {
  public:
   std::optional<std::string> readFile(const std::string& name) override;
+  bool exists(const std::string& name) const override;
   // The file is written with write(2) and no buffering of our own, so the debug log is complete up
   // to its last line even when the program is killed.
   std::unique_ptr<OutputFile> createFile(const std::string& name) override;

@@ -13,6 +13,10 @@ constexpr Uint16 kDeviceBufferFrames = 512;  // 23 ms: a cut-off is heard at onc
 constexpr std::size_t kCacheFrames = 8u * 1024u * 1024u;
 // A device that takes no samples for this long has died; a blocking play then gives up.
 constexpr std::chrono::milliseconds kStallLimit{2000};
+// Most a clip may take in memory while it is converted: minutes of CD-quality stereo, far beyond
+// any clip of the set. A damaged header can claim a sample rate of 1 Hz, and converting its
+// samples to 22050 Hz would then ask for gigabytes.
+constexpr std::uint64_t kMaxConversionBytes = 128u * 1024u * 1024u;
 
 struct WavDeleter {
   void operator()(Uint8* buffer) const { SDL_FreeWAV(buffer); }
@@ -38,6 +42,9 @@ sdl::Samples convert(const SDL_AudioSpec& spec, const Uint8* bytes, Uint32 lengt
   }
   const std::size_t frameBytes = SDL_AUDIO_BITSIZE(spec.format) / 8u * spec.channels;
   const Uint32 whole = static_cast<Uint32>(length - length % frameBytes);
+  if (std::uint64_t{whole} * static_cast<std::uint64_t>(cvt.len_mult) > kMaxConversionBytes) {
+    return nullptr;
+  }
   std::vector<Uint8> work(static_cast<std::size_t>(whole) * static_cast<std::size_t>(cvt.len_mult));
   if (work.empty()) return std::make_shared<std::vector<std::int16_t>>();
   std::memcpy(work.data(), bytes, whole);

@@ -2,6 +2,9 @@
 // real time: what comes out of the "speaker" can be read back sample for sample.
 #include "platform/sdl/sdl_sound.h"
 
+#include <sys/fsuid.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -10,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,20 +28,23 @@ struct WavFormat {
   int bits = 16;
 };
 
-void putLE(std::ofstream& out, std::uint32_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i) out.put(static_cast<char>((value >> (8 * i)) & 0xFF));
+void putLE(std::string& out, std::uint32_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
 }
 
-// Writes a PCM WAV file; samples are interleaved, 16-bit values (8-bit files take value/256+128).
-void writeWav(const fs::path& path, const std::vector<std::int16_t>& samples, WavFormat f = {}) {
-  std::ofstream out(path, std::ios::binary);
+// A PCM WAV file; samples are interleaved, 16-bit values (8-bit files take value/256+128).
+// claimedDataBytes, when given, is what the header says the data chunk holds.
+std::string wavBytes(const std::vector<std::int16_t>& samples, WavFormat f = {},
+                     std::optional<std::uint32_t> claimedDataBytes = std::nullopt) {
+  std::string out;
   const auto bytesPerSample = static_cast<std::uint32_t>(f.bits / 8);
-  const auto dataBytes = static_cast<std::uint32_t>(samples.size()) * bytesPerSample;
+  const auto dataBytes =
+      claimedDataBytes.value_or(static_cast<std::uint32_t>(samples.size()) * bytesPerSample);
   const auto channels = static_cast<std::uint32_t>(f.channels);
   const auto rate = static_cast<std::uint32_t>(f.rate);
-  out.write("RIFF", 4);
+  out += "RIFF";
   putLE(out, 36 + dataBytes, 4);
-  out.write("WAVEfmt ", 8);
+  out += "WAVEfmt ";
   putLE(out, 16, 4);
   putLE(out, 1, 2);
   putLE(out, channels, 2);
@@ -45,7 +52,7 @@ void writeWav(const fs::path& path, const std::vector<std::int16_t>& samples, Wa
   putLE(out, rate * channels * bytesPerSample, 4);
   putLE(out, channels * bytesPerSample, 2);
   putLE(out, static_cast<std::uint32_t>(f.bits), 2);
-  out.write("data", 4);
+  out += "data";
   putLE(out, dataBytes, 4);
   for (std::int16_t s : samples) {
     if (f.bits == 8) {
@@ -54,6 +61,11 @@ void writeWav(const fs::path& path, const std::vector<std::int16_t>& samples, Wa
       putLE(out, static_cast<std::uint16_t>(s), 2);
     }
   }
+  return out;
+}
+
+void writeWav(const fs::path& path, const std::vector<std::int16_t>& samples, WavFormat f = {}) {
+  std::ofstream(path, std::ios::binary) << wavBytes(samples, f);
 }
 
 // A clip whose samples say which clip they belong to and where in it they are; never zero, so the
@@ -238,6 +250,57 @@ TEST_F(DiskSound, MissingDamagedOrEmptyFilesPlayNothing) {
     EXPECT_TRUE(sound.playBlocking(fa)) << "and the player still works";
   }
   EXPECT_EQ(allSound(heard()), a);
+}
+
+// Clips damaged in the ways files get damaged: what is whole of them plays, the rest is silent,
+// and the player goes on.
+TEST_F(DiskSound, DamagedClipsPlayWhatIsWholeOfThemAndNothingElse) {
+  const auto a = pattern(1, 1000);
+  const std::string whole = wavBytes(a);
+  constexpr std::size_t kHeader = 44;
+  std::string mp3InWav = whole;
+  mp3InWav[20] = 0x55;  // format tag: MPEG layer 3 inside a RIFF file
+  std::string noChannels = whole;
+  noChannels[22] = 0;
+  const struct {
+    const char* name;
+    std::string bytes;
+    std::size_t framesHeard;  // 0: nothing plays
+  } cases[] = {
+      {"header_cut", whole.substr(0, 30), 0},
+      {"data_cut_mid_sample", whole.substr(0, kHeader + 2 * 400 + 1), 400},
+      {"data_shorter_than_claimed", wavBytes(a, {}, 4'000'000), 1000},
+      {"mp3_file", "ID3\x04\x00\x00\x00\x00\x00\x0f\xff\xfb\x90\x64" + std::string(400, '\x55'), 0},
+      {"mp3_in_a_riff_file", mp3InWav, 0},
+      {"no_channels", noChannels, 0},
+  };
+  std::vector<std::int16_t> expected;
+  {
+    SdlSound sound;
+    ASSERT_TRUE(sound.hasDevice());
+    for (const auto& c : cases) {
+      SCOPED_TRACE(c.name);
+      const fs::path path = dir_ / (std::string(c.name) + ".wav");
+      std::ofstream(path, std::ios::binary) << c.bytes;
+      EXPECT_EQ(sound.playBlocking(path.string()), c.framesHeard > 0);
+      expected.insert(expected.end(), a.begin(),
+                      a.begin() + static_cast<std::ptrdiff_t>(c.framesHeard));
+    }
+    // A clip the operator may not read. Root reads anything, so a test run as root asks for it
+    // with the file permissions of an ordinary user (this thread only).
+    const std::string locked = clipFile("locked.wav", a);
+    fs::permissions(locked, fs::perms::none);
+    const bool root = ::geteuid() == 0;
+    if (root) ::setfsuid(65534);
+    EXPECT_FALSE(sound.playBlocking(locked)) << "a clip that cannot be read";
+    if (root) ::setfsuid(0);
+    // A header that claims 1 Hz: converting its 1000 samples to the device's rate would take
+    // 176 MB (and play for 17 minutes); a few more samples and it would be gigabytes.
+    EXPECT_FALSE(sound.playNoWait(clipFile("one_hertz.wav", a, WavFormat{1, 1, 16})));
+    EXPECT_TRUE(sound.playBlocking(clipFile("good.wav", a))) << "and the player still works";
+    expected.insert(expected.end(), a.begin(), a.end());
+  }
+  EXPECT_EQ(allSound(heard()), expected);
 }
 
 TEST_F(DiskSound, AClipChangedOnDiskIsLoadedAgain) {

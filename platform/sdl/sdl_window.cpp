@@ -26,6 +26,42 @@ void releaseSdlWhenUnused() {
   if (SDL_WasInit(SDL_INIT_EVERYTHING) == 0) SDL_Quit();
 }
 
+std::string environmentValue(const char* name) {
+  const char* value = SDL_getenv(name);
+  return value != nullptr ? value : "";
+}
+
+// Whoever sets SDL's video driver chooses what the window is shown on, even nothing at all (the
+// tests do, with "offscreen" and "dummy").
+bool driverChosenByTheUser() {
+  const char* driver = SDL_GetHint(SDL_HINT_VIDEODRIVER);
+  return driver != nullptr && *driver != '\0';
+}
+
+// SDL's drivers that make a window nobody can see or type into. SDL falls back to them silently
+// when no display answers.
+bool isInvisibleDriver(const char* driver) {
+  return driver != nullptr &&
+         (SDL_strcasecmp(driver, "offscreen") == 0 || SDL_strcasecmp(driver, "dummy") == 0);
+}
+
+constexpr char kWhatToDo[] = "start it from a desktop session";
+
+std::string noDisplayReason() {
+  return "no display to open the window on (DISPLAY and WAYLAND_DISPLAY are not set); " +
+         std::string(kWhatToDo);
+}
+
+std::string unreachableDisplayReason() {
+  std::string names;
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+    const std::string value = environmentValue(name);
+    if (value.empty()) continue;
+    names += (names.empty() ? "" : ", ") + std::string(name) + "=" + value;
+  }
+  return "the display cannot be reached (" + names + "); " + kWhatToDo;
+}
+
 }  // namespace
 
 SdlWindow::SdlWindow() = default;
@@ -41,7 +77,23 @@ bool SdlWindow::open(const WindowSpec& spec, WindowEventHandler handler) {
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   // The close button is one close request, not a window event followed by a quit event.
   SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
-  if (SDL_InitSubSystem(kSubsystems) != 0) return false;
+  const bool userChoice = driverChosenByTheUser();
+  // Checked before SDL probes its drivers: the probes print notes of their own.
+  if (!userChoice && environmentValue("DISPLAY").empty() &&
+      environmentValue("WAYLAND_DISPLAY").empty()) {
+    whyNotOpen_ = noDisplayReason();
+    return false;
+  }
+  if (SDL_InitSubSystem(kSubsystems) != 0) {
+    whyNotOpen_ = std::string("no window can be opened (") + SDL_GetError() + "); " + kWhatToDo;
+    return false;
+  }
+  if (!userChoice && isInvisibleDriver(SDL_GetCurrentVideoDriver())) {
+    SDL_QuitSubSystem(kSubsystems);
+    releaseSdlWhenUnused();
+    whyNotOpen_ = unreachableDisplayReason();
+    return false;
+  }
 
   // Not resizable: SDL then gives the window manager a minimum size equal to the maximum, which
   // also takes away the maximise button.
@@ -49,6 +101,7 @@ bool SdlWindow::open(const WindowSpec& spec, WindowEventHandler handler) {
                                  SDL_WINDOW_SHOWN));
   tickEventType_ = SDL_RegisterEvents(1);
   if (!window_ || tickEventType_ == static_cast<Uint32>(-1)) {
+    whyNotOpen_ = std::string("the window could not be opened (") + SDL_GetError() + ")";
     window_.reset();
     SDL_QuitSubSystem(kSubsystems);
     releaseSdlWhenUnused();

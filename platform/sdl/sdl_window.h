@@ -25,7 +25,13 @@ class SdlWindow final : public Window {
   // rectangle: when a window manager draws a frame around the window, the client area shrinks so
   // that the frame still fits the rectangle. A window is opened at most once; after close() open()
   // returns false.
+  //
+  // Without a display (no DISPLAY or WAYLAND_DISPLAY, or one that does not answer) SDL would
+  // silently make its window with the offscreen driver, which nobody sees and no key reaches; open
+  // then fails instead, unless SDL_VIDEODRIVER asks for such a driver by name.
   bool open(const WindowSpec& spec, WindowEventHandler handler) override;
+  // Why the last open() failed, in words for the operator; empty when it did not fail.
+  const std::string& whyNotOpen() const { return whyNotOpen_; }
   void close() override;
   void setPrintPosition(int x, int y) override;
   void print(std::string_view text) override;
@@ -70,6 +76,7 @@ class SdlWindow final : public Window {
 
   enum class State { NeverOpened, Open, Closed };
   State state_ = State::NeverOpened;
+  std::string whyNotOpen_;
   WindowEventHandler handler_;
   std::unique_ptr<SDL_Window, WindowDeleter> window_;
   std::unique_ptr<SDL_Surface, SurfaceDeleter> backing_;

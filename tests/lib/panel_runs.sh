@@ -1,0 +1,55 @@
+# Pieces for end-to-end scripts that run the real panel several times against one simulated radio;
+# sourced after checks.sh. They expect $work (where radiosim linked com3 and logs to radio.log).
+
+# new_run DIR CONFIG: a fresh working directory for one panel run, holding orvane.cfg (CONFIG with
+# printf escapes) and its own link com3 to the simulated radio's line.
+new_run() {
+  mkdir -p "$1"
+  printf '%b' "$2" >"$1/orvane.cfg"
+  ln -s "$(readlink "$work/com3")" "$1/com3"
+}
+
+# The radio's log so far, in lines: commands_since takes it as its starting point.
+radio_mark() { wc -l <"$work/radio.log"; }
+# commands_since MARK: the commands the radio received after that point.
+commands_since() { tail -n "+$(($1 + 1))" "$work/radio.log" | radio_commands /dev/stdin; }
+# polled_twice MARK: the panel has asked for the frequency twice since MARK, so it has read the
+# answer to the first question.
+polled_twice() { [ "$(commands_since "$1" | grep -cx FA)" -ge 2 ]; }
+
+# make_wav FILE FRAMES VALUE: a clip of FRAMES samples, all VALUE, 16-bit mono at 22050 Hz, the
+# player's own format, so SDL's disk driver writes exactly these samples.
+make_wav() {
+  perl -e 'my ($n, $v) = @ARGV; my $d = pack("s<", $v) x $n;
+    print "RIFF", pack("V", 36 + length $d), "WAVEfmt ",
+      pack("VvvVVvv", 16, 1, 1, 22050, 44100, 2, 16), "data", pack("V", length $d), $d' \
+    "$2" "$3" >"$1"
+}
+
+# sounds FILE: what SDL's disk driver played, silence left out: one line "FRAMES VALUE" for each
+# stretch of equal samples.
+sounds() { od -An -v -td2 -w2 "$1" | awk '$1 != 0' | uniq -c | awk '{print $1, $2}'; }
+
+# find_panel_window: sets window to the panel's visible window.
+window=""
+find_panel_window() {
+  window=$(xdotool search --onlyvisible --name 'Velomar Deck' 2>/dev/null | head -1)
+  [ -n "$window" ]
+}
+
+# press KEY...: types the keys into the panel's window.
+press() {
+  xdotool windowfocus --sync "$window" 2>/dev/null || xdotool windowfocus "$window"
+  xdotool key --delay 50 "$@"
+}
+
+# stop_panel SIGNAL: sends the signal and waits for the panel's end (killing it after 15 s); sets
+# panel_status and clears panel_pid.
+panel_status=""
+stop_panel() {
+  kill "-$1" "$panel_pid"
+  wait_for 150 ended "$panel_pid" || kill -KILL "$panel_pid"
+  wait "$panel_pid"
+  panel_status=$?
+  panel_pid=""
+}
