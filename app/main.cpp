@@ -2,7 +2,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/panel.h"
+#include "panel/panel.h"
 #include "platform/posix/posix_platform.h"
 #include "platform/sdl/sdl_sound.h"
 #include "platform/sdl/sdl_window.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "core/panel.h"
+#include "panel/panel.h"
 #include "platform/fake/fake_platform.h"
 #include "platform/keycodes.h"
 #include "speech/vocabulary.h"

@@ -1,4 +1,4 @@
-#include "core/panel.h"
+#include "panel/panel.h"
 
 #include "core/config.h"
 #include "screen/screen_map.h"

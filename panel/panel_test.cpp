@@ -1,5 +1,5 @@
 // The main sequence and panel initialisation, run whole on the in-memory platform.
-#include "core/panel.h"
+#include "panel/panel.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
