@@ -1,5 +1,6 @@
 #include "core/text.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace orvane {
@@ -109,6 +110,16 @@ std::int32_t textToNumberRounded(std::string_view s) {
   std::int64_t magnitude = n.whole;
   if (n.fractionVsHalf > 0 || (n.fractionVsHalf == 0 && magnitude % 2 == 1)) ++magnitude;
   return saturate(n.negative, magnitude);
+}
+
+bool allDigits(std::string_view s) {
+  return !s.empty() && std::all_of(s.begin(), s.end(), isDigit);
+}
+
+bool isFrequencyCommand(std::string_view s) {
+  constexpr std::size_t kLength = 13;
+  const std::string_view prefix = s.substr(0, 2);
+  return s.size() == kLength && (prefix == "FA" || prefix == "FB") && allDigits(s.substr(2));
 }
 
 std::string numberToText(std::int64_t value) {

@@ -70,6 +70,12 @@ std::vector<std::string> firstLines(std::string_view contents, int count, std::s
 std::int32_t textToNumberCut(std::string_view s);      // fraction cut off
 std::int32_t textToNumberRounded(std::string_view s);  // nearest whole number, halves to even
 
+// Whether the text is one or more decimal digits and nothing else.
+bool allDigits(std::string_view s);
+// "FA" or "FB" and the frequency in hertz as 11 digits: the frequency command the radio takes and
+// the frequency it answers. The only text a remembered VFO, band slot or channel may hold.
+bool isFrequencyCommand(std::string_view s);
+
 // A whole number as text: one blank (or "-") followed by its decimal digits, e.g. " 42", "-7".
 std::string numberToText(std::int64_t value);
 // The decimal digits of value without sign or leading zeros: 100 -> "100", 0 -> "0".

@@ -1,6 +1,5 @@
 #include "link/cat_link.h"
 
-#include <algorithm>
 #include <optional>
 
 #include "screen/screen_map.h"
@@ -11,18 +10,11 @@ namespace {
 
 constexpr int kMeterFullScale = 30;
 
-bool allDigits(std::string_view text) {
-  return !text.empty() &&
-         std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
 // "FA" or "FB", the frequency in hertz as eleven digits, and ";": the only frequency answer the
 // radio sends. A fragment of one, noise, or an answer of another length would otherwise become the
 // VFO texts that band memories and memory channels keep and later send back to the radio.
 bool isFrequencyAnswer(std::string_view reply) {
-  const std::string_view prefix = reply.substr(0, 2);
-  return reply.size() >= 14 && (prefix == "FA" || prefix == "FB") &&
-         allDigits(reply.substr(2, 11)) && reply[13] == ';';
+  return reply.size() >= 14 && isFrequencyCommand(reply.substr(0, 13)) && reply[13] == ';';
 }
 
 // A meter answer ("SM00015;", "RM10015;"): two letters, the meter's digit, the reading as four

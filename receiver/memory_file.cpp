@@ -8,28 +8,10 @@ constexpr int kLineCount = kStoredBands + kChannelCount;
 constexpr std::size_t kFrequencyCommandLength = 13;
 constexpr std::size_t kChannelRecordLength = 4 + 2 * kFrequencyCommandLength;
 
-bool isDigit(char c) {
-  return c >= '0' && c <= '9';
-}
-
-bool allDigits(std::string_view s) {
-  for (char c : s) {
-    if (!isDigit(c)) return false;
-  }
-  return true;
-}
-
-// "FA" or "FB" and the frequency in hertz as 11 digits: the only text a band slot or a channel's
-// VFO field may send to the radio.
-bool isFrequencyCommand(std::string_view s) {
-  return s.size() == kFrequencyCommandLength &&
-         (s.substr(0, 2) == "FA" || s.substr(0, 2) == "FB") && allDigits(s.substr(2));
-}
-
 // Split flag, mode 1 to 5, two band digits, then the VFO A and VFO B frequency commands.
 bool isChannelRecord(std::string_view s) {
   return s.size() == kChannelRecordLength && (s[0] == '0' || s[0] == '1') && s[1] >= '1' &&
-         s[1] <= '0' + kModeCount && isDigit(s[2]) && isDigit(s[3]) &&
+         s[1] <= '0' + kModeCount && allDigits(s.substr(2, 2)) &&
          isFrequencyCommand(s.substr(4, kFrequencyCommandLength)) &&
          isFrequencyCommand(s.substr(4 + kFrequencyCommandLength));
 }
