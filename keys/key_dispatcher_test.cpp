@@ -171,6 +171,14 @@ TEST_F(Keys, FrequencyStepKeys) {
                   "> FA00014210000;", "> FA00014200000;", "> FA00014201000;", "> FA00014200000;"));
 }
 
+TEST_F(Keys, StepsDownStopAtZeroHertz) {
+  h.radio.vfoA = "00000000500";
+  // Up from the floor starts at 0 Hz again, not at the 500 Hz below it.
+  EXPECT_THAT(press({vk::kDown, vk::kLeft, vk::kUp}),
+              ElementsAre("> FA00000000000;", "> FA00000000000;", "> FA00000001000;"));
+  EXPECT_EQ(h.state().frequencyHz, 1000);
+}
+
 struct ZeroCase {
   const char* vfoA;
   bool usb;

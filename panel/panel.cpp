@@ -196,7 +196,7 @@ void Panel::sendStartState() {
   platform_.window.print("LSB ");
   link_.send(state_.bandTable[kStartBand]);
   for (const char* command : {"PA00", "RA00", "NB0"}) link_.send(command);
-  link_.send("PC" + zeroPadded(state_.powerWatts, 3));
+  link_.send(LevelControl::powerCommand(state_.powerWatts));
   for (const char* command : {"FR0", "AG0050", "RG255"}) link_.send(command);
 }
 

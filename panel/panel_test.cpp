@@ -137,7 +137,9 @@ INSTANTIATE_TEST_SUITE_P(Powers, StartPower,
                                            std::make_pair("power 7", "PC007;"),
                                            std::make_pair("power 100", "PC100;"),
                                            std::make_pair("", "PC000;"),
-                                           std::make_pair("power   100", "PC000;")));
+                                           std::make_pair("power   100", "PC000;"),
+                                           // Three digits without sign, as the readout says it.
+                                           std::make_pair("power -5", "PC005;")));
 
 TEST(PanelInitialisation, OpensThePortInTheProgramsLineFormat) {
   PanelHarness h("port 3\nspeed 4800\n");

@@ -7,6 +7,8 @@ packages=(
   # build
   build-essential cmake ninja-build pkg-config clang-format
   libsdl2-dev libsdl2-ttf-dev libfontconfig-dev libgtest-dev libgmock-dev
+  # the fuzz targets: clang with its libFuzzer, AddressSanitizer and UBSan runtimes
+  clang-14 libclang-rt-14-dev
   # the large font and the plain one
   fonts-liberation fonts-dejavu-core
   # real-window and real-sound tests

@@ -1,16 +1,21 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test: once in the ordinary build and once under AddressSanitizer
-# and UndefinedBehaviorSanitizer.
+# and UndefinedBehaviorSanitizer; then each fuzz target for a few seconds (build-fuzz, clang).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
 
 jobs=$(nproc)
-for variant in build build-asan; do
+variants=(build build-asan build-fuzz)
+for variant in "${variants[@]}"; do
   extra=()
   if [ "$variant" = build-asan ]; then extra=(-DORVANE_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug); fi
   if [ "$variant" = build ]; then extra=(-DCMAKE_BUILD_TYPE=RelWithDebInfo); fi
+  if [ "$variant" = build-fuzz ]; then
+    extra=(-DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 -DORVANE_FUZZ=ON
+      -DCMAKE_BUILD_TYPE=RelWithDebInfo)
+  fi
   cmake -S . -B "$variant" -G Ninja "${extra[@]}" >/dev/null
   cmake --build "$variant" -j "$jobs"
 done
@@ -20,7 +25,7 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 # Library memory that SDL's helpers keep until exit, by design; never the panel's own.
 export LSAN_OPTIONS=suppressions=$PWD/tests/sdl/lsan_suppressions.txt:print_suppressions=0
 status=0
-for variant in build build-asan; do
+for variant in "${variants[@]}"; do
   echo "=== tests in $variant"
   ctest --test-dir "$variant" --output-on-failure -j "$jobs" || status=1
 done

@@ -56,8 +56,10 @@ void FrequencyEntry::entryDigit(int digit) {
 }
 
 std::string FrequencyEntry::entryCommand() const {
+  // Zeros typed after the point with no other digit stand alone: six of them already fill the
+  // command, and a "0" for the empty fraction behind them would make it one digit too long.
   std::string command = "FA" + zeroPadded(state_.entryMHz, 5) + state_.entryFractionZeros.str() +
-                        digitsOf(state_.entryFraction);
+                        (state_.entryFraction == 0 ? "" : digitsOf(state_.entryFraction));
   if (command.size() < kFrequencyCommandLength) {
     command.append(kFrequencyCommandLength - command.size(), '0');
   }

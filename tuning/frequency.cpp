@@ -14,9 +14,13 @@ std::int32_t FrequencyControl::addSaturated(std::int32_t value, std::int32_t del
 }
 
 std::string FrequencyControl::frequencyCommand(std::int32_t hz) {
-  // Stepping down from below 1 kHz... reaches negative values; the radio has no such frequency, so
-  // the panel asks for 0 Hz rather than sending a malformed command.
+  // The radio has no frequency below 0 Hz: the panel asks for 0 Hz rather than sending a
+  // malformed command.
   return "FA" + zeroPadded(std::max(hz, 0), 11);
+}
+
+void FrequencyControl::stepBy(std::int32_t delta) {
+  state_.frequencyHz = std::max(addSaturated(state_.frequencyHz, delta), 0);
 }
 
 void FrequencyControl::frequencyAnswer() {
@@ -84,7 +88,7 @@ void FrequencyControl::frequencyStep(int key) {
     default:
       break;
   }
-  state_.frequencyHz = addSaturated(state_.frequencyHz, delta);
+  stepBy(delta);
   sendFrequency();
 }
 

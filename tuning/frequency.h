@@ -21,8 +21,8 @@ class FrequencyControl {
   // every key that reaches this stage the frequency is sent.
   void frequencyStep(int key);
   // Up and Down in the frequency state: 1 kHz, sent by the step stage that follows.
-  void stepUp() { state_.frequencyHz = addSaturated(state_.frequencyHz, 1000); }
-  void stepDown() { state_.frequencyHz = addSaturated(state_.frequencyHz, -1000); }
+  void stepUp() { stepBy(1000); }
+  void stepDown() { stepBy(-1000); }
   // "Z": down to a whole kilohertz (up in USB), sent, then "0" "ok".
   void zeroFrequency();
 
@@ -31,6 +31,8 @@ class FrequencyControl {
   static std::int32_t addSaturated(std::int32_t value, std::int32_t delta);
 
  private:
+  // Moves frequencyHz, stopping at 0 Hz: there is no lower frequency to send.
+  void stepBy(std::int32_t delta);
   void sendFrequency();
 
   PanelState& state_;

@@ -1,6 +1,7 @@
 #include "tuning/levels.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace orvane {
 
@@ -19,8 +20,12 @@ void LevelControl::sendWidth() {
   link_.send("BW" + zeroPadded(state_.filterWidth, 4));
 }
 
+std::string LevelControl::powerCommand(std::int32_t watts) {
+  return "PC" + zeroPadded(std::abs(std::int64_t{watts}), 3);
+}
+
 void LevelControl::sendPower() {
-  link_.send("PC" + zeroPadded(state_.powerWatts, 3));
+  link_.send(powerCommand(state_.powerWatts));
 }
 void LevelControl::sendRfGain() {
   link_.send("RG" + zeroPadded(state_.rfGain, 3));

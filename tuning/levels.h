@@ -18,6 +18,10 @@ class LevelControl {
   void up();
   void down();
 
+  // "PC" and the power as three digits without sign: a configured "-5" goes out as PC005, the 5 W
+  // that the power readout speaks, never as the malformed "PC-05".
+  static std::string powerCommand(std::int32_t watts);
+
   void sendWidth();
   void sendPower();
   void sendRfGain();
