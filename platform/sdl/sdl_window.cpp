@@ -2,6 +2,10 @@
 
 #include <SDL_ttf.h>
 
+#include <signal.h>
+
+#include <csignal>
+
 #include <algorithm>
 #include <string>
 
@@ -20,6 +24,26 @@ SDL_Rect clippedTo(const SDL_Rect& area, const SDL_Surface& surface) {
   SDL_Rect result{0, 0, 0, 0};
   if (SDL_IntersectRect(&area, &bounds, &result) == SDL_FALSE) return SDL_Rect{0, 0, 0, 0};
   return result;
+}
+
+// SIGHUP comes when the terminal the panel was started from goes away, or the session ends. SDL
+// turns only SIGINT and SIGTERM into a quit event; a hang-up would otherwise end the panel on the
+// spot and lose the memory channels stored in this run. The handler only raises a flag, which the
+// message loop reads after every wake-up (the poll timer wakes it 20 times a second).
+volatile std::sig_atomic_t hangUpSeen = 0;
+
+void onHangUp(int) {
+  hangUpSeen = 1;
+}
+
+// Leaves a hang-up that was ignored when the panel started (nohup) ignored.
+void catchHangUp() {
+  struct sigaction old {};
+  if (::sigaction(SIGHUP, nullptr, &old) != 0 || old.sa_handler == SIG_IGN) return;
+  struct sigaction action {};
+  action.sa_handler = onHangUp;
+  sigemptyset(&action.sa_mask);
+  ::sigaction(SIGHUP, &action, nullptr);
 }
 
 void releaseSdlWhenUnused() {
@@ -114,6 +138,7 @@ bool SdlWindow::open(const WindowSpec& spec, WindowEventHandler handler) {
   makeBackingSurface();
   handler_ = std::move(handler);
   state_ = State::Open;
+  catchHangUp();
   repaint();
   return true;
 }
@@ -259,11 +284,15 @@ void SdlWindow::waitAndDispatch() {
   dispatch(event);
   // The handler may close the window; whatever is still queued is then dropped.
   while (state_ == State::Open && SDL_PollEvent(&event) != 0) dispatch(event);
+  if (state_ == State::Open && hangUpSeen != 0) {
+    hangUpSeen = 0;
+    deliver(WindowEventKind::CloseRequest);
+  }
 }
 
 void SdlWindow::dispatch(const SDL_Event& event) {
   switch (event.type) {
-    case SDL_QUIT:  // also SIGINT and SIGTERM, which SDL turns into a quit event
+    case SDL_QUIT:  // also SIGINT and SIGTERM, which SDL turns into a quit event (SIGHUP: above)
       deliver(WindowEventKind::CloseRequest);
       return;
     case SDL_WINDOWEVENT:

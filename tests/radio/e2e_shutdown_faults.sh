@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The real panel's end under faults of the computer, against the simulated radio under Xvfb:
-#   SIGTERM, SIGINT  an orderly shut-down: channel and band memory saved, "PS9" sent, exit code 0;
+#   SIGTERM, SIGINT, SIGHUP  an orderly shut-down: channel and band memory saved, "PS9" sent, exit code 0;
 #   read-only working directory, full disk at save time: the previous memory.dat stays byte for
 #                    byte, no temporary file is left, exit code 0;
 #   SIGKILL          the previous memory.dat stays byte for byte.
@@ -89,8 +89,8 @@ start_panel() {
   heard_new_frequency "$1"
 }
 
-# --- SIGTERM and SIGINT: orderly shut-down ---------------------------------------------------------
-for signal in TERM INT; do
+# --- SIGTERM, SIGINT and SIGHUP: orderly shut-down ------------------------------------------------
+for signal in TERM INT HUP; do
   run="$work/$signal"
   new_run "$run" "$config"
   previous_memory >"$run/memory.dat"
