@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <vector>
 
 #include "platform/posix/posix_platform.h"
@@ -99,11 +101,25 @@ std::optional<std::string> writeTemporaryBeside(const std::string& name,
   return temp;
 }
 
+// The file a replacement of name writes: name itself, or for a symbolic link the file it leads to,
+// so that an operator who keeps memory.dat elsewhere behind a link keeps the link.
+std::string replacedPath(const std::string& name) {
+  struct stat st {};
+  if (::lstat(name.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return name;
+  char resolved[PATH_MAX];
+  if (::realpath(name.c_str(), resolved) == nullptr) return name;
+  return resolved;
+}
+
 }  // namespace
 
 std::optional<std::string> PosixFileSystem::readFile(const std::string& name) {
-  UniqueFd fd(::open(name.c_str(), O_RDONLY | O_CLOEXEC));
+  // Not waiting in open() for a writer: a FIFO under the file's name would otherwise stop the
+  // panel before its window is drawn; a FIFO or a device is not the operator's file anyway.
+  UniqueFd fd(::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   if (!fd) return std::nullopt;
+  struct stat st {};
+  if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
   std::string contents;
   char buffer[8192];
   for (;;) {
@@ -129,15 +145,16 @@ std::unique_ptr<OutputFile> PosixFileSystem::createFile(const std::string& name)
 }
 
 bool PosixFileSystem::replaceFile(const std::string& name, std::string_view contents) {
-  const auto temp = writeTemporaryBeside(name, contents);
+  const std::string target = replacedPath(name);
+  const auto temp = writeTemporaryBeside(target, contents);
   if (!temp) return false;
-  if (::rename(temp->c_str(), name.c_str()) != 0) {
+  if (::rename(temp->c_str(), target.c_str()) != 0) {
     ::unlink(temp->c_str());
     return false;
   }
   // The rename has happened and the old contents are gone, so a failing directory flush cannot be
   // reported as "old file untouched"; it only leaves the rename to the next regular write-back.
-  syncDirectory(splitPath(name).directory);
+  syncDirectory(splitPath(target).directory);
   return true;
 }
 

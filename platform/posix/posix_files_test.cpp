@@ -60,6 +60,10 @@ TEST_F(PosixFilesTest, ReadFileGivesTheWholeFileOrNothing) {
   EXPECT_EQ(files.readFile(dir / "empty"), "");
   EXPECT_EQ(files.readFile(dir / "missing"), std::nullopt);
   EXPECT_EQ(files.readFile(dir.path()), std::nullopt);
+  // A FIFO nobody writes to would hold open() or read() for ever; a device is not a file either.
+  ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0644), 0);
+  EXPECT_EQ(files.readFile(dir / "fifo"), std::nullopt);
+  EXPECT_EQ(files.readFile("/dev/zero"), std::nullopt);
 }
 
 TEST_F(PosixFilesTest, ExistsTellsAnUnreadableFileFromAMissingOne) {
@@ -101,6 +105,16 @@ TEST_F(PosixFilesTest, ReplaceFileCreatesOrReplacesAndLeavesNoTemporaryFile) {
   ASSERT_EQ(::stat((dir / "memory.dat").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);
   EXPECT_EQ(namesIn(dir.path()), std::set<std::string>{"memory.dat"});
+}
+
+TEST_F(PosixFilesTest, ReplaceFileThroughALinkKeepsTheLinkAndReplacesItsFile) {
+  std::filesystem::create_directory(dir / "elsewhere");
+  writeFile(dir / "elsewhere/memory.dat", "old\r\n");
+  std::filesystem::create_symlink(dir / "elsewhere/memory.dat", dir / "memory.dat");
+  ASSERT_TRUE(files.replaceFile(dir / "memory.dat", "new\r\n"));
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / "memory.dat"));
+  EXPECT_EQ(contentsOf(dir / "elsewhere/memory.dat"), "new\r\n");
+  EXPECT_EQ(namesIn(dir / "elsewhere"), std::set<std::string>{"memory.dat"});
 }
 
 TEST_F(PosixFilesTest, FailedRenameKeepsTheOldAndRemovesTheTemporaryFile) {

@@ -15,13 +15,15 @@ namespace orvane {
 // Files by name, relative names taken in the working directory.
 class PosixFileSystem : public FileSystem {
  public:
+  // Regular files only: a FIFO or a device under the name reads as nothing, without waiting.
   std::optional<std::string> readFile(const std::string& name) override;
   bool exists(const std::string& name) const override;
   // The file is written with write(2) and no buffering of our own, so the debug log is complete up
   // to its last line even when the program is killed.
   std::unique_ptr<OutputFile> createFile(const std::string& name) override;
   // Writes "<name>.XXXXXX" beside the file, flushes it to the disk, renames it over the file and
-  // flushes the directory. A new file gets mode 0644, a replaced one keeps its mode.
+  // flushes the directory. A new file gets mode 0644, a replaced one keeps its mode. A symbolic
+  // link stays: the file it leads to is the one replaced.
   bool replaceFile(const std::string& name, std::string_view contents) override;
   // Letter case is compared for ASCII letters only. When several names in the directory differ
   // from path's name only in case, the first of them in byte order is taken, so the choice never
