@@ -13,7 +13,7 @@ packages=(
   fonts-liberation fonts-dejavu-core
   # real-window and real-sound tests
   xvfb xdotool x11-apps imagemagick
-  # the real-window test: xprop and xwininfo, and its close-request helper
+  # Xlib for the window layer; xprop and xwininfo for the real-window test
   x11-utils libx11-dev
   # a window manager, to check that the window's frame fits in its outer size
   openbox

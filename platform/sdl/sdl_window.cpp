@@ -1,6 +1,8 @@
 #include "platform/sdl/sdl_window.h"
 
 #include <SDL_ttf.h>
+#include <X11/Xlib.h>
+#include <X11/Xproto.h>
 
 #include <signal.h>
 
@@ -44,6 +46,22 @@ void catchHangUp() {
   action.sa_handler = onHangUp;
   sigemptyset(&action.sa_mask);
   ::sigaction(SIGHUP, &action, nullptr);
+}
+
+// SDL wakes its event wait from its timer thread by sending the window a message over a second
+// connection to the X server. One sent just before the window is destroyed can reach the server
+// after the window is gone; Xlib's default handler would then end the whole program with exit code
+// 1 in the middle of the shut-down, before the radio is switched off. That one error is harmless
+// and ignored; every other error goes to the handler that was there before.
+XErrorHandler earlierXErrorHandler = nullptr;
+
+int onXError(Display* display, XErrorEvent* error) {
+  if (error->error_code == BadWindow && error->request_code == X_SendEvent) return 0;
+  return earlierXErrorHandler != nullptr ? earlierXErrorHandler(display, error) : 0;
+}
+
+void ignoreLateWakeUps() {
+  if (earlierXErrorHandler == nullptr) earlierXErrorHandler = XSetErrorHandler(onXError);
 }
 
 void releaseSdlWhenUnused() {
@@ -108,6 +126,7 @@ bool SdlWindow::open(const WindowSpec& spec, WindowEventHandler handler) {
     whyNotOpen_ = noDisplayReason();
     return false;
   }
+  ignoreLateWakeUps();
   if (SDL_InitSubSystem(kSubsystems) != 0) {
     whyNotOpen_ = std::string("no window can be opened (") + SDL_GetError() + "); " + kWhatToDo;
     return false;
