@@ -104,21 +104,6 @@ wait_exit() {
   status=timeout
 }
 
-# close_window TITLE PID: sends the window titled TITLE a close request until its program PID ends
-# (at most about 10 s), looking the window up again before each try: a window id found a moment
-# earlier can already be gone on a loaded machine, and the request then fails with BadWindow.
-close_window() {
-  local id i
-  for i in $(seq 20); do
-    id=$(find_window "$1") && "$close_request" "$id" 2>/dev/null
-    for _ in 1 2 3 4 5; do
-      kill -0 "$2" 2>/dev/null || { wait_exit "$2"; return; }
-      sleep 0.1
-    done
-  done
-  wait_exit "$2"
-}
-
 # The client area's top-left corner on the screen.
 client_origin() {
   xwininfo -id "$1" | awk '/Absolute upper-left X/{x=$NF} /Absolute upper-left Y/{y=$NF} END{print x, y}'
@@ -196,7 +181,8 @@ start_probe cover --title 'Cover window' || exit 1
 cover=$(find_window 'Cover window') || exit 1
 mode_shot "$work/covered.png"
 check "the covering window hides the text" no_ink "$work/covered.png"
-close_window 'Cover window' "$probe_pid"
+"$close_request" "$cover"
+wait_exit "$probe_pid"
 check "the covering window closes on its close request" [ "$status" = 0 ]
 sleep 0.3
 shot "$work/uncovered.png" "$ox" "$oy" 950 500
@@ -241,7 +227,8 @@ for entry in "${keys[@]}"; do
 done
 
 # --- 5. the close button --------------------------------------------------------------------------
-close_window 'Velomar Deck' "$panel_pid"
+"$close_request" "$win"
+wait_exit "$panel_pid"
 check "the window's close request arrives as a close request (status $status)" \
   [ "$(tail -1 "$work/panel.log")" = close -a "$status" = 0 ]
 
@@ -266,7 +253,8 @@ if eventually wm_running; then
   check "the client area shrank to ${cw}x${ch}" [ "$cw" -lt 950 -a "$ch" -lt 500 ]
   check "the window manager offers no maximise and no resize" bash -c \
     "! xprop -id $win _NET_WM_ALLOWED_ACTIONS | grep -qE 'MAXIMIZE|RESIZE'"
-  close_window 'Velomar Deck' "$probe_pid"
+  "$close_request" "$win"
+  wait_exit "$probe_pid"
   check "framed window closes on its close request (status $status)" [ "$status" = 0 ]
 else
   fail "openbox did not start"
