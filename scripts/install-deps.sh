@@ -17,6 +17,8 @@ packages=(
   x11-utils libx11-dev
   # a window manager, to check that the window's frame fits in its outer size
   openbox
+  # Hamlib's rigctl, a client written elsewhere, to check that the simulated radio speaks the protocol
+  libhamlib-utils
   # the fault tests: a mount namespace with a read-only bind mount and a small tmpfs
   util-linux mount
 )

@@ -233,6 +233,29 @@ Answer panelKey(RadioState& s, std::string_view p, double) {
   return kDone;
 }
 
+// IF: the receiver's state in one answer of 38 characters, as the TS-2000 lays it out: frequency
+// of the receive VFO, 5 blanks (step), RIT/XIT offset, RIT and XIT off, memory channel, receiving,
+// mode, receive VFO, no scan, split, no tone, tone number, no repeater shift.
+Answer information(RadioState& s, std::string_view p, double) {
+  if (!p.empty()) return kRefused;
+  const int split = s.receiveVfo != s.transmitVfo ? 1 : 0;
+  return format("IF%011lld     +0000000000%d%d0%d0000;",
+                s.vfoHz[static_cast<std::size_t>(s.receiveVfo)], s.mode, s.receiveVfo, split);
+}
+
+// AI: this radio never reports by itself, so auto-information stays off and only AI0 is taken.
+Answer autoReports(RadioState&, std::string_view p, double) {
+  if (p.empty()) return std::string("AI0;");
+  return p == "0" ? kDone : kRefused;
+}
+
+// SA: satellite mode, which this radio does not offer: read only, always off. The answer has the
+// TS-2000's seven status digits and the eight-character satellite memory name.
+Answer satelliteMode(RadioState&, std::string_view p, double) {
+  if (!p.empty()) return kRefused;
+  return std::string("SA0000000        ;");
+}
+
 Answer identify(RadioState&, std::string_view p, double) {
   if (!p.empty()) return kRefused;
   return std::string("ID019;");  // the TS-2000's identity
@@ -243,12 +266,13 @@ struct CommandRow {
   Answer (*run)(RadioState&, std::string_view, double);
 };
 
-constexpr std::array<CommandRow, 20> kCommands{{
-    {"FA", vfoA},           {"FB", vfoB},        {"FR", receiveVfo}, {"FT", transmitVfo},
-    {"MD", mode},           {"PA", preamp},      {"RA", attenuator}, {"NB", blanker},
-    {"NR", noiseReduction}, {"NT", notch},       {"PC", power},      {"AG", afGain},
-    {"RG", rfGain},         {"BW", filterWidth}, {"SM", sMeter},     {"RM", meter},
-    {"AC", antennaTuner},   {"PS", powerSwitch}, {"SW", panelKey},   {"ID", identify},
+constexpr std::array<CommandRow, 23> kCommands{{
+    {"FA", vfoA},           {"FB", vfoB},        {"FR", receiveVfo},    {"FT", transmitVfo},
+    {"MD", mode},           {"PA", preamp},      {"RA", attenuator},    {"NB", blanker},
+    {"NR", noiseReduction}, {"NT", notch},       {"PC", power},         {"AG", afGain},
+    {"RG", rfGain},         {"BW", filterWidth}, {"SM", sMeter},        {"RM", meter},
+    {"AC", antennaTuner},   {"PS", powerSwitch}, {"SW", panelKey},      {"ID", identify},
+    {"IF", information},    {"AI", autoReports}, {"SA", satelliteMode},
 }};
 
 }  // namespace

@@ -227,10 +227,32 @@ TEST_F(RadioSimTest, SetCommandsOfThePanelAreAppliedAsTheRadioWould) {
   EXPECT_EQ(radio.commands(), expected);
 }
 
+// What a CAT client such as Hamlib reads at open: the 38-character status, auto-information and
+// satellite mode. The status follows the receive VFO, the mode and split.
+TEST_F(RadioSimTest, StatusAnswerFollowsTheReceiveVfoModeAndSplit) {
+  const struct {
+    std::string sets, status;
+  } cases[] = {
+      {"", "IF00007100000     +000000000020000000;"},
+      {"MD3;FA00014074000;", "IF00014074000     +000000000030000000;"},
+      {"FB00021074000;FR1;MD1;", "IF00021074000     +000000000011000000;"},
+      {"FR0;FT1;", "IF00014074000     +000000000010010000;"},
+      {"FR1;FT0;MD5;", "IF00021074000     +000000000051010000;"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.sets);
+    panel.send(c.sets);
+    EXPECT_EQ(panel.ask("IF;"), c.status);
+  }
+  EXPECT_EQ(panel.ask("AI;"), "AI0;");
+  panel.send("AI0;");
+  EXPECT_EQ(panel.ask("SA;"), "SA0000000        ;");
+}
+
 TEST_F(RadioSimTest, CommandsTheRadioCannotTakeAreRefusedAndChangeNothing) {
   for (const std::string bad :
        {"MD0", "MD8", "FA123", "FA00100000000", "FA0001420000X", "PA2", "RA05", "AG050", "RG256",
-        "PC5", "AC2", "PS5", "SWT", "Poweron", "md2", "X"}) {
+        "PC5", "AC2", "PS5", "SWT", "Poweron", "md2", "X", "IF0", "AI2", "SA1000000"}) {
     SCOPED_TRACE(bad);
     EXPECT_EQ(panel.ask(bad + ";"), "?;");
   }

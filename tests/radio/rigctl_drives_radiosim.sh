@@ -1,0 +1,89 @@
+#!/usr/bin/env bash
+# Hamlib's rigctl, as the TS-2000 (model 2014), against the simulated radio: a client written
+# elsewhere sets and reads the frequency and the mode, on VFO A and on VFO B, and must get back
+# what it set, with no command refused and no error. Each read is a fresh rigctl, so what it
+# reports comes from the radio's answers at open (FA, FB, MD, IF), not from what it remembers.
+# Prints, as a figure, the time from rigctl's start to its frequency command reaching the radio.
+#
+# usage: rigctl_drives_radiosim.sh BUILD_DIR
+# Set ORVANE_E2E_KEEP=1 to keep the run's directory for a look afterwards.
+set -uo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/../lib/checks.sh"
+
+build=$(cd "${1:?usage: rigctl_drives_radiosim.sh BUILD_DIR}" && pwd)
+radiosim="$build/radiosim"
+[ -x "$radiosim" ] || { echo "FAIL: $radiosim not built"; exit 1; }
+command -v rigctl >/dev/null || {
+  echo "FAIL: rigctl not found: scripts/install-deps.sh installs it (Debian package libhamlib-utils)"
+  exit 1
+}
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/orvane-rigctl-XXXXXX")
+radio_pid=""
+cleanup() {
+  [ -n "$radio_pid" ] && kill -TERM "$radio_pid" 2>/dev/null && wait "$radio_pid" 2>/dev/null
+  if [ "${ORVANE_E2E_KEEP:-0}" = 1 ]; then echo "kept $work"; else rm -rf "$work"; fi
+}
+trap cleanup EXIT
+
+cd "$work" || exit 1
+start_radiosim "$radiosim" "$work" || exit 1
+
+# rig NAME COMMAND...: one rigctl run on the radio's link; its output in NAME.out, exit code in
+# NAME.rc.
+rig() {
+  local name=$1
+  shift
+  rigctl -m 2014 -r "$work/com3" -s 9600 "$@" >"$name.out" 2>&1 </dev/null
+  echo $? >"$name.rc"
+}
+# clean NAME: rigctl ended with 0 and said nothing about an error, a refusal or a timeout.
+clean() {
+  [ "$(cat "$1.rc")" = 0 ] && ! grep -Eiq 'error|rejected|timed out|failed' "$1.out"
+}
+# says NAME LINE...: rigctl printed exactly these lines first.
+says() {
+  local name=$1
+  shift
+  [ "$(head -n $# "$name.out")" = "$(printf '%s\n' "$@")" ]
+}
+received() { radio_commands radio.log | grep -qx "$1"; }
+
+# A line on the control FIFO marks, in the radio's own log, the moment rigctl starts.
+echo "smeter 10" >radio.ctl
+wait_for 30 grep -q '@smeter 10' radio.log
+rig set_a F 7074000 M LSB 0
+check "rigctl sets VFO A and LSB cleanly" clean set_a
+check "FA00007074000 reached the radio" received FA00007074000
+check "MD1 reached the radio" received MD1
+
+rig read_a f v m
+check "a fresh rigctl reads them cleanly" clean read_a
+check "it reads 7074000 Hz, VFO A, LSB" says read_a 7074000 VFOA LSB
+
+rig set_b V VFOB F 21074000 M CW 0
+check "rigctl sets VFO B and CW cleanly" clean set_b
+check "FR1, FB00021074000 and MD3 reached the radio" \
+  eval 'received FR1 && received FB00021074000 && received MD3'
+
+rig read_b v f m
+check "a fresh rigctl reads them cleanly" clean read_b
+check "it reads VFO B, 21074000 Hz, CW" says read_b VFOB 21074000 CW
+
+# Figure, not an assertion: rigctl's start (the control line) to its frequency command.
+awk '$2 == "@smeter" && !mark { mark = $1 } $2 == "FA00007074000" && mark && !done {
+       printf "rigctl: process start to FA on the wire: %.0f ms\n", 1000 * ($1 - mark); done = 1 }' \
+  radio.log
+
+kill -TERM "$radio_pid"
+wait "$radio_pid"
+radio_status=$?
+radio_pid=""
+check "radiosim exit code 0 (got $radio_status)" test "$radio_status" -eq 0
+
+if [ "$failures" -ne 0 ]; then
+  for f in set_a read_a set_b read_b; do echo "--- rigctl $f (exit $(cat $f.rc))"; cat "$f.out"; done
+  echo "--- radio.log"; cat radio.log
+  exit 1
+fi
+exit 0
