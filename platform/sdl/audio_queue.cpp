@@ -44,6 +44,7 @@ void AudioQueue::fill(std::int16_t* out, std::size_t frames) {
   const bool hadSound = !segments_.empty();
   while (frames > 0 && !segments_.empty()) {
     Segment& front = segments_.front();
+    if (front.next == 0 && clipStarted_) clipStarted_();
     const std::size_t count = std::min(frames, front.samples->size() - front.next);
     std::copy_n(front.samples->data() + front.next, count, out);
     front.next += count;
@@ -54,6 +55,11 @@ void AudioQueue::fill(std::int16_t* out, std::size_t frames) {
   }
   std::fill_n(out, frames, std::int16_t{0});
   if (hadSound) changed_.notify_all();
+}
+
+void AudioQueue::setClipStartObserver(std::function<void()> observer) {
+  std::lock_guard lock(mutex_);
+  clipStarted_ = std::move(observer);
 }
 
 bool AudioQueue::waitUntil(Position end, Position lead, std::chrono::milliseconds stall) {

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -38,6 +39,9 @@ class AudioQueue {
 
   // Audio thread: fills out with the next frames, silence when nothing is queued.
   void fill(std::int16_t* out, std::size_t frames);
+  // Called by fill() on the audio thread, with the queue locked, whenever the first frame of a
+  // clip is handed out: it must be quick and must not touch the queue. For measurements.
+  void setClipStartObserver(std::function<void()> observer);
 
   // Waits until the device has taken all but `lead` frames before `end`. Gives up, clearing the
   // queue, when the device takes nothing for `stall` (a device that died). Returns whether the
@@ -71,6 +75,7 @@ class AudioQueue {
   Position queuedEnd_ = 0;
   bool paused_ = true;  // SDL opens a device paused
   bool shuttingDown_ = false;
+  std::function<void()> clipStarted_;
 };
 
 }  // namespace orvane::sdl

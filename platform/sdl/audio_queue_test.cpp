@@ -55,6 +55,21 @@ TEST(AudioQueue, CuttingRemovesOnlyNoWaitClips) {
   EXPECT_EQ(take(q, 6), (std::vector<std::int16_t>{101, 102, 700, 701, 0, 0}));
 }
 
+TEST(AudioQueue, EachClipStartIsSeenWhenItsFirstFrameIsTaken) {
+  AudioQueue q;
+  int starts = 0;
+  q.setClipStartObserver([&] { ++starts; });
+  q.append(clip(100, 3), false);
+  q.append(clip(200, 4), false);
+  EXPECT_EQ(starts, 0) << "queued is not yet heard";
+  take(q, 2);
+  EXPECT_EQ(starts, 1);
+  take(q, 2);  // the second clip begins inside this buffer
+  EXPECT_EQ(starts, 2);
+  take(q, 5);
+  EXPECT_EQ(starts, 2);
+}
+
 TEST(AudioQueue, ClearCutsEverything) {
   AudioQueue q;
   q.append(clip(100, 3), false);

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <string>
 #include <thread>
@@ -37,6 +38,11 @@ class SdlSound final : public SoundPlayer {
   bool hasDevice() const { return device_ != 0; }
   // Frames per device buffer, 0 without a device.
   int deviceBufferFrames() const { return bufferFrames_; }
+  // Calls observer on the audio thread at the moment the first sample of each clip is handed to
+  // the device; it must be quick. For measurements of how soon the operator hears an answer.
+  void setClipStartObserver(std::function<void()> observer) {
+    queue_.setClipStartObserver(std::move(observer));
+  }
 
  private:
   struct CachedClip {
