@@ -35,8 +35,9 @@ class SdlSound final : public SoundPlayer {
 
   // How long the device stays open after the last sample has been handed to it: long enough for
   // every buffer on its way to the loudspeaker to be heard (closing drops what a sound server
-  // still holds), and for a key pressed right after an answer to find the device still open.
-  static constexpr std::chrono::milliseconds kQuietBeforeClosing{300};
+  // still holds; by then 150 ms of silence have followed it), and short, because the operator's
+  // next key rarely comes sooner and a device opened for it sounds sooner than a running one.
+  static constexpr std::chrono::milliseconds kQuietBeforeClosing{150};
 
   // Starts SDL's audio service on its own and opens the default device, to know whether there is
   // one (it stays open for the first clips). Without a usable device a play returns false at once;

@@ -258,7 +258,14 @@ void SdlWindow::waitAndDispatch() {
   // A tick that fell due while the program was busy (a clip playing) comes before the keys that
   // were typed meanwhile, as it would have come first from the window system's queue.
   if (!deliverDueTicks()) {
-    if (waitForEvent(event)) dispatch(event);
+    // A wait that ends with the tick alone returns with it: asking the window system once more
+    // for events at every tick is a good part of an idle panel's work, and whatever came in
+    // meanwhile is taken at the next call, at once.
+    if (!waitForEvent(event)) {
+      deliverDueTicks();
+      return;
+    }
+    dispatch(event);
     if (state_ == State::Open) deliverDueTicks();
   }
   // The handler may close the window; whatever is still queued is then dropped.
