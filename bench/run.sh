@@ -205,8 +205,16 @@ tick_pct=$(awk -v hz="$(getconf CLK_TCK)" -v s="$span" 'BEGIN { printf "%.3f", 1
 # read them, and how many the panel read answers to.
 periods() { awk 'NR > 1 { printf "%.6f\n", 1000 * ($1 - last) } { last = $1 }'; }
 awk -v a="$t0" -v b="$t1" '$2 == "write" && $1 >= a && $1 <= b && ($4 == "FA;" || $4 == "SM0;") {
-  print $1 }' cadence/trace | periods >cadence/periods
+  print $1 }' cadence/trace >cadence/polls
+periods <cadence/polls >cadence/periods
 read -r poll_n poll_med poll_p99 poll_mean poll_sd _ poll_max < <(stats <cadence/periods)
+# How late each poll went out against the timer's 50 ms grid, and the ticks that sent no poll
+# because the radio's answer to the previous one had not come in yet.
+awk 'NR == 1 { first = $1 } { r = (1000 * ($1 - first)) % 50; if (r > 47) r -= 50; late[NR] = r
+       if (NR == 1 || r < least) least = r }
+     END { for (i = 1; i <= NR; i++) printf "%.3f\n", late[i] - least }' cadence/polls >cadence/late
+read -r _ late_med late_p99 _ _ _ late_max < <(stats <cadence/late)
+skipped=$(awk '{ n += int($1 / 50 + 0.5) - 1 } END { print n + 0 }' cadence/periods)
 radio_log_commands cadence/radio.log |
   awk -v a="$t0" -v b="$t1" '$1 >= a && $1 <= b && ($2 == "FA" || $2 == "SM0") { print $1 }' |
   periods >cadence/radio_periods
@@ -410,7 +418,7 @@ row "end to end: XTEST key to command complete at radiosim (n=$n)" "$(fmt 1 "$me
 read -r n med p99 _ < <(stats <keys/wire_pty)
 row "  of which key to first byte at radiosim (line time left out)" "$(fmt 2 "$med") ms" "$(fmt 2 "$p99") ms" "<= 3 ms" "$(verdict "$p99" "<=" 3)"
 read -r busy_n _ _ _ _ _ busy_max < <(stats <keys/line_busy)
-row "  and waiting behind a poll still on the line: $busy_n of $n presses, up to $(fmt 1 "$busy_max") ms" "" "" "" ""
+row "  presses that found a poll still on the line, and their longest wait" "$busy_n of $n" "$(fmt 1 "$busy_max") ms" "" ""
 
 buffer_ms=$(awk '$2 == "sound-buffer" { printf "%.1f", ($4 > 0 ? 1000 * $3 / $4 : 0); exit }' keys/trace)
 section "3 Key to sound: key event to first sample into the device + its buffer (${buffer_ms} ms)"
@@ -435,6 +443,8 @@ row "period between polls written to the line (n=$poll_n)" "$(fmt 2 "$poll_med")
 row "  mean, jitter (standard deviation)" "$(fmt 2 "$poll_mean") ms" "sd $(fmt 2 "$poll_sd") ms" "50 ± 1 ms" \
   "$(awk -v m="$poll_mean" 'BEGIN { print (m >= 49 && m <= 51) ? "met" : "missed" }')"
 row "  longest" "$(fmt 2 "$poll_max") ms" "" "< 60 ms" "$(verdict "$poll_max" "<" 60)"
+row "  poll lateness against the 50 ms grid (longest $(fmt 2 "$late_max") ms)" "$(fmt 2 "$late_med") ms" "$(fmt 2 "$late_p99") ms" "" ""
+row "  ticks without a poll: the answer to the last one not yet in" "$skipped" "" "" ""
 row "the same polls as radiosim read them (mean $(fmt 2 "$radio_mean") ms, longest $(fmt 1 "$radio_max") ms)" \
   "$(fmt 2 "$radio_med") ms" "$(fmt 2 "$radio_p99") ms" "" ""
 row "polls answered (whole run, $polls_sent polls)" "$answers_read read" "$polls_lost lost" "none lost" \
