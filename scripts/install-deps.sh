@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the panel needs to build, run and be tested. Installs only what is
-# missing, so a second run costs nothing. Uses sudo when not run as root.
+# Installs the Debian packages the panel needs to build, run and be tested, and any further
+# packages named as arguments (scripts/bench.sh names its own). Installs only what is missing, so
+# a second run costs nothing. Uses sudo when not run as root.
 set -euo pipefail
 
 packages=(
@@ -21,6 +22,7 @@ packages=(
   libhamlib-utils
   # the fault tests: a mount namespace with a read-only bind mount and a small tmpfs
   util-linux mount
+  "$@"
 )
 
 missing=()

@@ -14,8 +14,9 @@ AudioQueue::Appended AudioQueue::append(Samples samples, bool noWait) {
     segments_.push_back(Segment{std::move(samples), 0, noWait});
   }
   result.end = queuedEnd_;
-  result.wasPaused = paused_ && !segments_.empty();
-  if (result.wasPaused) paused_ = false;
+  result.wasAsleep = asleep_ && !segments_.empty();
+  if (result.wasAsleep) asleep_ = false;
+  lastSound_ = std::chrono::steady_clock::now();
   return result;
 }
 
@@ -26,6 +27,7 @@ void AudioQueue::cutNoWait() {
 
 void AudioQueue::cutNoWaitLocked() {
   if (std::erase_if(segments_, [](const Segment& s) { return s.noWait; }) > 0) {
+    lastSound_ = std::chrono::steady_clock::now();
     changed_.notify_all();
   }
   queuedEnd_ = taken_;
@@ -36,6 +38,7 @@ void AudioQueue::clear() {
   std::lock_guard lock(mutex_);
   segments_.clear();
   queuedEnd_ = taken_;
+  lastSound_ = std::chrono::steady_clock::now();
   changed_.notify_all();
 }
 
@@ -44,6 +47,7 @@ void AudioQueue::fill(std::int16_t* out, std::size_t frames) {
   const bool hadSound = !segments_.empty();
   while (frames > 0 && !segments_.empty()) {
     Segment& front = segments_.front();
+    if (front.next == 0 && clipStarted_) clipStarted_();
     const std::size_t count = std::min(frames, front.samples->size() - front.next);
     std::copy_n(front.samples->data() + front.next, count, out);
     front.next += count;
@@ -53,7 +57,14 @@ void AudioQueue::fill(std::int16_t* out, std::size_t frames) {
     if (front.next == front.samples->size()) segments_.pop_front();
   }
   std::fill_n(out, frames, std::int16_t{0});
-  if (hadSound) changed_.notify_all();
+  if (!hadSound) return;
+  if (segments_.empty()) lastSound_ = std::chrono::steady_clock::now();
+  changed_.notify_all();
+}
+
+void AudioQueue::setClipStartObserver(std::function<void()> observer) {
+  std::lock_guard lock(mutex_);
+  clipStarted_ = std::move(observer);
 }
 
 bool AudioQueue::waitUntil(Position end, Position lead, std::chrono::milliseconds stall) {
@@ -85,17 +96,41 @@ AudioQueue::Position AudioQueue::taken() const {
   return taken_;
 }
 
-bool AudioQueue::waitUntilIdle() {
-  std::unique_lock lock(mutex_);
-  changed_.wait(lock, [this] { return shuttingDown_ || (segments_.empty() && !paused_); });
-  return !shuttingDown_;
+bool AudioQueue::quietFor(std::chrono::milliseconds quiet) const {
+  return segments_.empty() && std::chrono::steady_clock::now() - lastSound_ >= quiet;
 }
 
-bool AudioQueue::markPausedIfIdle() {
+bool AudioQueue::waitUntilQuiet(std::chrono::milliseconds quiet) {
+  std::unique_lock lock(mutex_);
+  while (!shuttingDown_) {
+    if (asleep_ || !segments_.empty()) {
+      changed_.wait(lock);
+    } else if (quietFor(quiet)) {
+      return true;
+    } else {
+      changed_.wait_until(lock, lastSound_ + quiet);
+    }
+  }
+  return false;
+}
+
+bool AudioQueue::markAsleepIfQuiet(std::chrono::milliseconds quiet) {
   std::lock_guard lock(mutex_);
-  if (!segments_.empty() || paused_) return false;
-  paused_ = true;
+  if (asleep_ || !quietFor(quiet)) return false;
+  asleep_ = true;
   return true;
+}
+
+void AudioQueue::markAwake() {
+  std::lock_guard lock(mutex_);
+  asleep_ = false;
+  lastSound_ = std::chrono::steady_clock::now();
+  changed_.notify_all();
+}
+
+void AudioQueue::markAsleep() {
+  std::lock_guard lock(mutex_);
+  asleep_ = true;
 }
 
 void AudioQueue::shutDown() {

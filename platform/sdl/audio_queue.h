@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -24,7 +25,7 @@ class AudioQueue {
 
   struct Appended {
     Position end = 0;        // the frame count at which the clip has been handed to the device
-    bool wasPaused = false;  // the device was paused as idle and must be started again
+    bool wasAsleep = false;  // the device was let go as idle and must be opened again
   };
 
   // Appends a clip behind whatever blocking clip is still playing; a queued no-wait clip is cut
@@ -38,6 +39,9 @@ class AudioQueue {
 
   // Audio thread: fills out with the next frames, silence when nothing is queued.
   void fill(std::int16_t* out, std::size_t frames);
+  // Called by fill() on the audio thread, with the queue locked, whenever the first frame of a
+  // clip is handed out: it must be quick and must not touch the queue. For measurements.
+  void setClipStartObserver(std::function<void()> observer);
 
   // Waits until the device has taken all but `lead` frames before `end`. Gives up, clearing the
   // queue, when the device takes nothing for `stall` (a device that died). Returns whether the
@@ -46,12 +50,17 @@ class AudioQueue {
   // The position at which everything queued has been taken.
   Position queuedEnd() const;
 
-  // For the thread that pauses an idle device: waits until the queue has run empty while the
-  // device runs, or until shutDown(). Returns false on shut-down.
-  bool waitUntilIdle();
-  // Called with the device locked: true when the queue is still empty, and the device is then
-  // recorded as paused, so the next append starts it.
-  bool markPausedIfIdle();
+  // For the thread that lets an idle device go: waits until nothing has been queued for `quiet`
+  // while the device is awake, or until shutDown(). Returns false on shut-down.
+  bool waitUntilQuiet(std::chrono::milliseconds quiet);
+  // True when nothing has been queued for `quiet` and the device is awake; the device is then
+  // recorded as asleep, so the next append asks for it to be opened.
+  bool markAsleepIfQuiet(std::chrono::milliseconds quiet);
+  // The device has been opened: it is awake with nothing queued, and asleep again after a quiet
+  // spell.
+  void markAwake();
+  // The device is not there (could not be opened, or has been closed).
+  void markAsleep();
   void shutDown();
 
   Position taken() const;
@@ -64,13 +73,18 @@ class AudioQueue {
   };
   void cutNoWaitLocked();
 
+  bool quietFor(std::chrono::milliseconds quiet) const;
+
   mutable std::mutex mutex_;
   std::condition_variable changed_;
   std::deque<Segment> segments_;
   Position taken_ = 0;
   Position queuedEnd_ = 0;
-  bool paused_ = true;  // SDL opens a device paused
+  bool asleep_ = true;  // no device yet
+  // When the queue last held anything: when a clip was appended or the last frame taken.
+  std::chrono::steady_clock::time_point lastSound_ = std::chrono::steady_clock::now();
   bool shuttingDown_ = false;
+  std::function<void()> clipStarted_;
 };
 
 }  // namespace orvane::sdl

@@ -55,6 +55,21 @@ TEST(AudioQueue, CuttingRemovesOnlyNoWaitClips) {
   EXPECT_EQ(take(q, 6), (std::vector<std::int16_t>{101, 102, 700, 701, 0, 0}));
 }
 
+TEST(AudioQueue, EachClipStartIsSeenWhenItsFirstFrameIsTaken) {
+  AudioQueue q;
+  int starts = 0;
+  q.setClipStartObserver([&] { ++starts; });
+  q.append(clip(100, 3), false);
+  q.append(clip(200, 4), false);
+  EXPECT_EQ(starts, 0) << "queued is not yet heard";
+  take(q, 2);
+  EXPECT_EQ(starts, 1);
+  take(q, 2);  // the second clip begins inside this buffer
+  EXPECT_EQ(starts, 2);
+  take(q, 5);
+  EXPECT_EQ(starts, 2);
+}
+
 TEST(AudioQueue, ClearCutsEverything) {
   AudioQueue q;
   q.append(clip(100, 3), false);
@@ -62,33 +77,42 @@ TEST(AudioQueue, ClearCutsEverything) {
   EXPECT_EQ(take(q, 2), (std::vector<std::int16_t>{0, 0}));
 }
 
-TEST(AudioQueue, StartsPausedAndIsPausedOnlyWhenIdle) {
+TEST(AudioQueue, StartsAsleepAndFallsAsleepOnlyAfterAQuietSpell) {
+  using namespace std::chrono_literals;
   AudioQueue q;
-  EXPECT_FALSE(q.append(nullptr, false).wasPaused) << "nothing to play: stays paused";
-  EXPECT_TRUE(q.append(clip(1, 2), false).wasPaused);
-  EXPECT_FALSE(q.append(clip(1, 2), false).wasPaused);
-  EXPECT_FALSE(q.markPausedIfIdle()) << "still sounding";
+  EXPECT_FALSE(q.append(nullptr, false).wasAsleep) << "nothing to play: no device needed";
+  EXPECT_TRUE(q.append(clip(1, 2), false).wasAsleep);
+  EXPECT_FALSE(q.append(clip(1, 2), false).wasAsleep);
+  EXPECT_FALSE(q.markAsleepIfQuiet(0ms)) << "still sounding";
   take(q, 4);
-  EXPECT_TRUE(q.markPausedIfIdle());
-  EXPECT_FALSE(q.markPausedIfIdle()) << "already paused";
-  EXPECT_TRUE(q.append(clip(1, 2), true).wasPaused);
+  EXPECT_FALSE(q.markAsleepIfQuiet(1h)) << "not quiet for long enough";
+  EXPECT_TRUE(q.markAsleepIfQuiet(0ms));
+  EXPECT_FALSE(q.markAsleepIfQuiet(0ms)) << "already asleep";
+  EXPECT_TRUE(q.append(clip(1, 2), true).wasAsleep);
 }
 
-TEST(AudioQueue, IdleWaiterWakesWhenTheQueueRunsEmptyOrOnShutDown) {
+// The closing thread lets the device go once per quiet spell (a device opened with nothing to say
+// too) and waits for the next clip in between, until shut-down.
+TEST(AudioQueue, QuietWaiterWakesOncePerQuietSpellOrOnShutDown) {
+  using namespace std::chrono_literals;
   AudioQueue q;
-  q.append(clip(1, 4), false);
-  std::atomic<int> wakeups{0};
-  std::thread waiter([&] {
-    while (q.waitUntilIdle()) {
-      q.markPausedIfIdle();
-      ++wakeups;
+  q.markAwake();
+  std::atomic<int> closings{0};
+  std::thread closer([&] {
+    while (q.waitUntilQuiet(20ms)) {
+      if (q.markAsleepIfQuiet(20ms)) ++closings;
     }
   });
+  while (closings.load() == 0) std::this_thread::yield();
+  EXPECT_TRUE(q.append(clip(1, 4), false).wasAsleep);
+  std::this_thread::sleep_for(60ms);
+  EXPECT_EQ(closings.load(), 1) << "not while a clip waits for the device";
   take(q, 4);
-  while (wakeups.load() == 0) std::this_thread::yield();
+  while (closings.load() == 1) std::this_thread::yield();
+  std::this_thread::sleep_for(60ms);
   q.shutDown();
-  waiter.join();
-  EXPECT_EQ(wakeups.load(), 1);
+  closer.join();
+  EXPECT_EQ(closings.load(), 2);
 }
 
 TEST(AudioQueue, WaitReturnsWhenOnlyTheLeadIsLeft) {

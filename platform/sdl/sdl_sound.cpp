@@ -8,7 +8,9 @@
 namespace orvane {
 namespace {
 
-constexpr Uint16 kDeviceBufferFrames = 512;  // 23 ms: a cut-off is heard at once
+// 11.6 ms: the first sample of an answer is heard after at most one buffer, and a cut-off at
+// once. Smaller buffers underrun on a busy machine and with sound servers.
+constexpr Uint16 kDeviceBufferFrames = 256;
 // Decoded clips kept: the whole vocabulary and a long help clip fit easily.
 constexpr std::size_t kCacheFrames = 8u * 1024u * 1024u;
 // A device that takes no samples for this long has died; a blocking play then gives up.
@@ -59,6 +61,36 @@ sdl::Samples convert(const SDL_AudioSpec& spec, const Uint8* bytes, Uint32 lengt
 SdlSound::SdlSound() {
   audioStarted_ = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
   if (!audioStarted_) return;
+  {
+    std::lock_guard lock(deviceMutex_);
+    if (openDevice()) queue_.markAwake();
+  }
+  closer_ = std::thread([this] { closeWhenQuiet(); });
+}
+
+SdlSound::~SdlSound() {
+  if (audioStarted_) {
+    queue_.cutNoWait();
+    // A blocking clip's play has returned with its last buffer still to come: let it be heard.
+    queue_.waitUntil(queue_.queuedEnd(), 0, kStallLimit);
+    {
+      std::lock_guard lock(deviceMutex_);
+      if (device_ != 0) SDL_Delay(static_cast<Uint32>(bufferFrames_ * 1000 / kRate));
+    }
+    queue_.shutDown();
+    closer_.join();
+    {
+      std::lock_guard lock(deviceMutex_);
+      closeDevice();
+    }
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    if (SDL_WasInit(SDL_INIT_EVERYTHING) == 0) SDL_Quit();
+  }
+}
+
+// Called with deviceMutex_ held. Whatever is queued sounds from the device's first buffer on: it
+// starts unpaused.
+bool SdlSound::openDevice() {
   SDL_AudioSpec wanted{};
   wanted.freq = kRate;
   wanted.format = kFormat;
@@ -70,26 +102,18 @@ SdlSound::SdlSound() {
   // No changes allowed: SDL converts for the hardware, and the callback always sees the clips'
   // own format.
   device_ = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
-  if (device_ == 0) return;
+  deviceUsable_ = device_ != 0;
+  if (device_ == 0) return false;
   bufferFrames_ = obtained.samples;
-  idlePauser_ = std::thread([this] { pauseWhenIdle(); });
+  SDL_PauseAudioDevice(device_, 0);
+  return true;
 }
 
-SdlSound::~SdlSound() {
-  if (device_ != 0) {
-    queue_.cutNoWait();
-    const auto lastFrames = static_cast<sdl::AudioQueue::Position>(bufferFrames_);
-    queue_.waitUntil(queue_.queuedEnd(), 0, kStallLimit);
-    // The last buffer handed over is still in the device.
-    SDL_Delay(static_cast<Uint32>(lastFrames * 1000u / kRate));
-    queue_.shutDown();
-    idlePauser_.join();
-    SDL_CloseAudioDevice(device_);
-  }
-  if (audioStarted_) {
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
-    if (SDL_WasInit(SDL_INIT_EVERYTHING) == 0) SDL_Quit();
-  }
+// Called with deviceMutex_ held.
+void SdlSound::closeDevice() {
+  if (device_ == 0) return;
+  SDL_CloseAudioDevice(device_);
+  device_ = 0;
 }
 
 void SdlSound::onAudio(void* self, Uint8* stream, int length) {
@@ -98,13 +122,11 @@ void SdlSound::onAudio(void* self, Uint8* stream, int length) {
                      static_cast<std::size_t>(length) / sizeof(std::int16_t));
 }
 
-// While nothing sounds the device is paused, so that its thread does not run the callback for
-// silence many times a second.
-void SdlSound::pauseWhenIdle() {
-  while (queue_.waitUntilIdle()) {
-    SDL_LockAudioDevice(device_);
-    if (queue_.markPausedIfIdle()) SDL_PauseAudioDevice(device_, 1);
-    SDL_UnlockAudioDevice(device_);
+void SdlSound::closeWhenQuiet() {
+  while (queue_.waitUntilQuiet(kQuietBeforeClosing)) {
+    std::lock_guard lock(deviceMutex_);
+    // A clip may have come in while the lock was being waited for.
+    if (queue_.markAsleepIfQuiet(kQuietBeforeClosing)) closeDevice();
   }
 }
 
@@ -121,18 +143,25 @@ bool SdlSound::playNoWait(const std::string& path) {
 }
 
 void SdlSound::stop() {
-  if (device_ != 0) queue_.cutNoWait();
+  queue_.cutNoWait();
 }
 
 bool SdlSound::start(const std::string& path, bool noWait, sdl::AudioQueue::Position* end) {
-  if (device_ == 0) return false;
+  if (!audioStarted_) return false;
   // A clip still sounding from a no-wait play ends when the next clip starts, even when that
   // clip turns out to be missing.
   queue_.cutNoWait();
   sdl::Samples samples = load(path);
   if (!samples) return false;
+  // Waits while the closing thread lets the device go, so the clip never meets a device that is
+  // on its way out.
+  std::lock_guard lock(deviceMutex_);
   const sdl::AudioQueue::Appended appended = queue_.append(std::move(samples), noWait);
-  if (appended.wasPaused) SDL_PauseAudioDevice(device_, 0);
+  if (appended.wasAsleep && !openDevice()) {
+    queue_.clear();
+    queue_.markAsleep();
+    return false;
+  }
   if (end != nullptr) *end = appended.end;
   return true;
 }

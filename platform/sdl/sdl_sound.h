@@ -1,14 +1,24 @@
-// Clip playback on SDL2 audio. The device is opened once, at the clips' own format (16-bit mono
+// Clip playback on SDL2 audio. The device is opened at the clips' own format (16-bit mono
 // 22050 Hz); clips in another format are converted when they are loaded. A blocking play returns
 // when about one device buffer of its clip is left, so the next clip of a readout is queued before
 // the previous one has run out and the readout sounds as one phrase.
+//
+// The device is open only while there is something to say. An open SDL device keeps its thread
+// (and a sound server) busy with silence many times a second even when paused, so a panel left
+// waiting all day would never be idle; once nothing has been queued for a moment the device is
+// closed, and the next clip opens it again. A freshly opened device also sounds sooner than a
+// running one: the clip is its very first buffer, instead of waiting behind buffers of silence.
 #pragma once
 
 #include <SDL.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -23,8 +33,15 @@ class SdlSound final : public SoundPlayer {
   static constexpr SDL_AudioFormat kFormat = AUDIO_S16SYS;
   static constexpr Uint8 kChannels = 1;
 
-  // Starts SDL's audio service on its own and opens the default device. Without a usable device
-  // every play returns false at once; the program runs silently.
+  // How long the device stays open after the last sample has been handed to it: long enough for
+  // every buffer on its way to the loudspeaker to be heard (closing drops what a sound server
+  // still holds; by then 150 ms of silence have followed it), and short, because the operator's
+  // next key rarely comes sooner and a device opened for it sounds sooner than a running one.
+  static constexpr std::chrono::milliseconds kQuietBeforeClosing{150};
+
+  // Starts SDL's audio service on its own and opens the default device, to know whether there is
+  // one (it stays open for the first clips). Without a usable device a play returns false at once;
+  // the program runs silently. A device that cannot be opened is tried again at the next play.
   SdlSound();
   ~SdlSound() override;  // lets a blocking clip's last samples play, then closes the device
   SdlSound(const SdlSound&) = delete;
@@ -34,9 +51,15 @@ class SdlSound final : public SoundPlayer {
   bool playNoWait(const std::string& path) override;
   void stop() override;
 
-  bool hasDevice() const { return device_ != 0; }
-  // Frames per device buffer, 0 without a device.
+  // Whether the sound device could be opened the last time it was needed.
+  bool hasDevice() const { return deviceUsable_; }
+  // Frames per device buffer, 0 while no device has ever been opened.
   int deviceBufferFrames() const { return bufferFrames_; }
+  // Calls observer on the audio thread at the moment the first sample of each clip is handed to
+  // the device; it must be quick. For measurements of how soon the operator hears an answer.
+  void setClipStartObserver(std::function<void()> observer) {
+    queue_.setClipStartObserver(std::move(observer));
+  }
 
  private:
   struct CachedClip {
@@ -49,13 +72,19 @@ class SdlSound final : public SoundPlayer {
   sdl::Samples load(const std::string& path);
   void remember(const std::string& path, const CachedClip& clip);
   bool start(const std::string& path, bool noWait, sdl::AudioQueue::Position* end);
-  void pauseWhenIdle();
+  bool openDevice();
+  void closeDevice();
+  void closeWhenQuiet();
 
   sdl::AudioQueue queue_;
-  SDL_AudioDeviceID device_ = 0;
   bool audioStarted_ = false;
-  int bufferFrames_ = 0;
-  std::thread idlePauser_;
+  // Held while the device is opened or closed: the program's thread opens it, the closing
+  // thread closes it.
+  std::mutex deviceMutex_;
+  SDL_AudioDeviceID device_ = 0;
+  std::atomic<bool> deviceUsable_{false};
+  std::atomic<int> bufferFrames_{0};
+  std::thread closer_;
   std::map<std::string, CachedClip> cache_;
   std::size_t cachedFrames_ = 0;
 };

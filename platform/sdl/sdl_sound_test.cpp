@@ -2,6 +2,7 @@
 // real time: what comes out of the "speaker" can be read back sample for sample.
 #include "platform/sdl/sdl_sound.h"
 
+#include <fcntl.h>
 #include <sys/fsuid.h>
 #include <unistd.h>
 
@@ -13,8 +14,11 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 namespace orvane {
@@ -78,6 +82,51 @@ std::vector<std::int16_t> pattern(int clip, std::size_t frames) {
   return s;
 }
 
+// The disk driver's output, taken through a pipe: the driver starts its file afresh each time the
+// device is opened, and the player closes and opens the device as it goes.
+class Speaker {
+ public:
+  Speaker() {
+    int fds[2] = {-1, -1};
+    if (::pipe2(fds, O_CLOEXEC) != 0) return;
+    readEnd_ = fds[0];
+    writeEnd_ = fds[1];
+    reader_ = std::thread([this] {
+      char buffer[4096];
+      ssize_t n = 0;
+      while ((n = ::read(readEnd_, buffer, sizeof buffer)) > 0) {
+        std::lock_guard lock(mutex_);
+        bytes_.insert(bytes_.end(), buffer, buffer + n);
+      }
+    });
+  }
+  ~Speaker() {
+    heard();
+    ::close(readEnd_);
+  }
+  // The name under which the driver opens the pipe.
+  std::string path() const { return "/proc/self/fd/" + std::to_string(writeEnd_); }
+  std::size_t framesSoFar() {
+    std::lock_guard lock(mutex_);
+    return bytes_.size() / 2;
+  }
+  // Everything played, once the player is gone.
+  std::vector<std::int16_t> heard() {
+    if (writeEnd_ >= 0) ::close(std::exchange(writeEnd_, -1));
+    if (reader_.joinable()) reader_.join();
+    std::vector<std::int16_t> samples(bytes_.size() / 2);
+    std::memcpy(samples.data(), bytes_.data(), samples.size() * 2);
+    return samples;
+  }
+
+ private:
+  int readEnd_ = -1;
+  int writeEnd_ = -1;
+  std::thread reader_;
+  std::mutex mutex_;
+  std::vector<char> bytes_;
+};
+
 class DiskSound : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -87,28 +136,23 @@ class DiskSound : public ::testing::Test {
     fs::remove_all(dir_);
     fs::create_directories(dir_);
     setenv("SDL_AUDIODRIVER", "disk", 1);
-    setenv("SDL_DISKAUDIOFILE", output().c_str(), 1);
+    setenv("SDL_DISKAUDIOFILE", speaker_.path().c_str(), 1);
   }
   void TearDown() override {
     unsetenv("SDL_AUDIODRIVER");
     unsetenv("SDL_DISKAUDIOFILE");
     fs::remove_all(dir_);
   }
-  fs::path output() const { return dir_ / "speaker.raw"; }
   std::string clipFile(const std::string& name, const std::vector<std::int16_t>& samples,
                        WavFormat f = {}) {
     const fs::path path = dir_ / name;
     writeWav(path, samples, f);
     return path.string();
   }
-  std::vector<std::int16_t> heard() const {
-    std::ifstream in(output(), std::ios::binary);
-    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    std::vector<std::int16_t> samples(bytes.size() / 2);
-    std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
-    return samples;
-  }
+  // What the speaker played; only once the player is gone.
+  std::vector<std::int16_t> heard() { return speaker_.heard(); }
 
+  Speaker speaker_;
   fs::path dir_;
 };
 
@@ -178,6 +222,25 @@ TEST_F(DiskSound, BlockingClipsInARowComeOutWholeInOrderWithoutGaps) {
   // A late append could insert at most about a buffer of silence; waiting for the queue to run
   // dry inserts several.
   EXPECT_LE(gapMax, static_cast<std::size_t>(bufferFrames));
+}
+
+// An open device keeps its thread writing silence; the player lets it go when there is nothing to
+// say, and the next clip opens it again and plays whole.
+TEST_F(DiskSound, TheDeviceIsLetGoWhenQuietAndOpenedAgainForTheNextClip) {
+  const auto a = pattern(1, 1000), b = pattern(2, 1500);
+  const std::string fa = clipFile("a.wav", a), fb = clipFile("b.wav", b);
+  {
+    SdlSound sound;
+    ASSERT_TRUE(sound.hasDevice());
+    EXPECT_TRUE(sound.playBlocking(fa));
+    SDL_Delay(static_cast<Uint32>(SdlSound::kQuietBeforeClosing.count()) + 700);
+    const std::size_t written = speaker_.framesSoFar();
+    SDL_Delay(500);
+    EXPECT_EQ(speaker_.framesSoFar(), written) << "the device still runs";
+    EXPECT_TRUE(sound.playBlocking(fb));
+    EXPECT_TRUE(sound.hasDevice());
+  }
+  EXPECT_EQ(allSound(heard()), joined({&a, &b}));
 }
 
 TEST_F(DiskSound, ANoWaitClipIsCutByTheNextClipAndByStop) {

@@ -9,6 +9,7 @@
 #include <csignal>
 
 #include <algorithm>
+#include <climits>
 #include <string>
 
 #include "platform/sdl/sdl_keys.h"
@@ -16,9 +17,11 @@
 namespace orvane {
 namespace {
 
-constexpr Uint32 kSubsystems = SDL_INIT_VIDEO | SDL_INIT_EVENTS | SDL_INIT_TIMER;
+constexpr Uint32 kSubsystems = SDL_INIT_VIDEO | SDL_INIT_EVENTS;
 constexpr SDL_Color kInk{0, 0, 0, 255};
 constexpr SDL_Color kPaper{255, 255, 255, 255};  // the usual system window colour
+// The screen holds a handful of texts; prints beyond this many are simply drawn again.
+constexpr std::size_t kMaxStandingPrints = 32;
 
 // A blit clips its rectangles in place; work on copies.
 SDL_Rect clippedTo(const SDL_Rect& area, const SDL_Surface& surface) {
@@ -142,8 +145,7 @@ bool SdlWindow::open(const WindowSpec& spec, WindowEventHandler handler) {
   // also takes away the maximise button.
   window_.reset(SDL_CreateWindow(spec.title.c_str(), spec.x, spec.y, spec.width, spec.height,
                                  SDL_WINDOW_SHOWN));
-  tickEventType_ = SDL_RegisterEvents(1);
-  if (!window_ || tickEventType_ == static_cast<Uint32>(-1)) {
+  if (!window_) {
     whyNotOpen_ = std::string("the window could not be opened (") + SDL_GetError() + ")";
     window_.reset();
     SDL_QuitSubSystem(kSubsystems);
@@ -188,15 +190,14 @@ bool SdlWindow::makeBackingSurface() {
 
 void SdlWindow::close() {
   if (state_ != State::Open) return;
-  for (auto& [id, slot] : timers_) removeTimer(*slot);
+  timers_.clear();
+  standing_.clear();
   SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
   fonts_.reset();
   backing_.reset();
   window_.reset();
   // handler_ is kept: close() is usually called from inside it.
   state_ = State::Closed;
-  // Stops SDL's timer thread too (unless someone else still uses timers), so no timer callback
-  // can run after this.
   SDL_QuitSubSystem(kSubsystems);
   releaseSdlWhenUnused();
 }
@@ -215,6 +216,10 @@ TTF_Font* SdlWindow::currentFont() {
 
 void SdlWindow::print(std::string_view text) {
   if (state_ != State::Open || !backing_ || text.empty()) return;
+  if (const StandingPrint* same = standingPrint(text)) {
+    printX_ += same->area.w;
+    return;
+  }
   TTF_Font* font = currentFont();
   if (font == nullptr) return;
   // Shaded rendering paints every cell of the text, blanks included, on an opaque background: a
@@ -228,6 +233,25 @@ void SdlWindow::print(std::string_view text) {
   SDL_BlitSurface(drawn.get(), nullptr, backing_.get(), &target);
   printX_ += drawn->w;
   present(area);
+  rememberPrint(area, text);
+}
+
+const SdlWindow::StandingPrint* SdlWindow::standingPrint(std::string_view text) const {
+  for (const StandingPrint& p : standing_) {
+    if (p.area.x == printX_ && p.area.y == printY_ && p.text == text && p.face == fontFace_ &&
+        p.points == fontPoints_ && p.weight == fontWeight_) {
+      return &p;
+    }
+  }
+  return nullptr;
+}
+
+// Whatever the new print overlaps no longer stands as it was drawn.
+void SdlWindow::rememberPrint(const SDL_Rect& area, std::string_view text) {
+  std::erase_if(standing_,
+                [&](const StandingPrint& p) { return SDL_HasIntersection(&p.area, &area); });
+  if (standing_.size() >= kMaxStandingPrints) standing_.erase(standing_.begin());
+  standing_.push_back(StandingPrint{area, std::string(text), fontFace_, fontPoints_, fontWeight_});
 }
 
 int SdlWindow::textWidth(std::string_view text) {
@@ -261,52 +285,70 @@ void SdlWindow::repaint() {
   present(SDL_Rect{0, 0, backing_->w, backing_->h});
 }
 
-Uint32 SdlWindow::onTimer(Uint32 interval, void* param) {
-  // Runs on SDL's timer thread: only the flag and the event queue are touched here.
-  auto* slot = static_cast<TimerSlot*>(param);
-  if (!slot->tickPending.exchange(true)) {
-    SDL_Event event{};
-    event.type = slot->eventType;
-    event.user.code = slot->id;
-    if (SDL_PushEvent(&event) != 1) slot->tickPending = false;
-  }
-  return interval;
-}
-
 void SdlWindow::startTimer(int id, int periodMs) {
   if (state_ != State::Open) return;
-  std::unique_ptr<TimerSlot>& slot = timers_[id];
-  if (!slot) slot = std::make_unique<TimerSlot>();
-  removeTimer(*slot);
-  slot->id = id;
-  slot->eventType = tickEventType_;
-  slot->sdlTimer =
-      SDL_AddTimer(static_cast<Uint32>(std::max(1, periodMs)), &SdlWindow::onTimer, slot.get());
-  slot->running = slot->sdlTimer != 0;
+  const Clock::duration period = std::chrono::milliseconds(std::max(1, periodMs));
+  timers_[id] = Timer{period, Clock::now() + period};
 }
 
 void SdlWindow::stopTimer(int id) {
   if (state_ != State::Open) return;
-  if (auto it = timers_.find(id); it != timers_.end()) removeTimer(*it->second);
-}
-
-void SdlWindow::removeTimer(TimerSlot& slot) {
-  if (slot.sdlTimer != 0) SDL_RemoveTimer(slot.sdlTimer);
-  slot.sdlTimer = 0;
-  slot.running = false;
+  timers_.erase(id);
 }
 
 void SdlWindow::waitAndDispatch() {
   if (state_ != State::Open) return;
   SDL_Event event;
-  if (SDL_WaitEvent(&event) == 0) return;
-  dispatch(event);
+  // A tick that fell due while the program was busy (a clip playing) comes before the keys that
+  // were typed meanwhile, as it would have come first from the window system's queue.
+  if (!deliverDueTicks()) {
+    // A wait that ends with the tick alone returns with it: asking the window system once more
+    // for events at every tick is a good part of an idle panel's work, and whatever came in
+    // meanwhile is taken at the next call, at once.
+    if (!waitForEvent(event)) {
+      deliverDueTicks();
+      return;
+    }
+    dispatch(event);
+    if (state_ == State::Open) deliverDueTicks();
+  }
   // The handler may close the window; whatever is still queued is then dropped.
   while (state_ == State::Open && SDL_PollEvent(&event) != 0) dispatch(event);
   if (state_ == State::Open && hangUpSeen != 0) {
     hangUpSeen = 0;
     deliver(WindowEventKind::CloseRequest);
   }
+}
+
+// Waits for the next event, but no longer than until the next tick is due. False when the wait
+// ended without an event.
+bool SdlWindow::waitForEvent(SDL_Event& event) {
+  if (timers_.empty()) return SDL_WaitEvent(&event) != 0;
+  Clock::time_point due = Clock::time_point::max();
+  for (const auto& [id, timer] : timers_) due = std::min(due, timer.due);
+  // Rounded up, so the wait never ends before the tick is due.
+  const auto wait = std::chrono::ceil<std::chrono::milliseconds>(due - Clock::now()).count();
+  const int timeout = static_cast<int>(std::clamp<long long>(wait, 1, INT_MAX));
+  return SDL_WaitEventTimeout(&event, timeout) != 0;
+}
+
+// Delivers one tick for every timer that is due. Returns whether any was.
+bool SdlWindow::deliverDueTicks() {
+  const Clock::time_point now = Clock::now();
+  std::vector<int> due;
+  for (const auto& [id, timer] : timers_)
+    if (timer.due <= now) due.push_back(id);
+  for (const int id : due) {
+    // The handler may have stopped or restarted the timer, or closed the window.
+    if (state_ != State::Open) break;
+    auto it = timers_.find(id);
+    if (it == timers_.end() || it->second.due > now) continue;
+    Timer& timer = it->second;
+    // The next tick stays on the grid; the ticks missed while the program was busy are dropped.
+    timer.due += timer.period * ((now - timer.due) / timer.period + 1);
+    deliver(WindowEventKind::TimerTick);
+  }
+  return !due.empty();
 }
 
 void SdlWindow::dispatch(const SDL_Event& event) {
@@ -339,14 +381,7 @@ void SdlWindow::dispatch(const SDL_Event& event) {
       }
       return;
     default:
-      break;
-  }
-  if (event.type == tickEventType_) {
-    auto it = timers_.find(event.user.code);
-    if (it == timers_.end()) return;
-    it->second->tickPending = false;
-    // A tick already queued when its timer was stopped is dropped, as a stopped window timer's is.
-    if (it->second->running) deliver(WindowEventKind::TimerTick);
+      return;
   }
 }
 

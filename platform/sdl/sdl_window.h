@@ -4,10 +4,12 @@
 
 #include <SDL.h>
 
-#include <atomic>
+#include <chrono>
+#include <cstddef>
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 #include "platform/sdl/sdl_fonts.h"
@@ -36,6 +38,10 @@ class SdlWindow final : public Window {
   void setPrintPosition(int x, int y) override;
   void print(std::string_view text) override;
   void setFont(std::string_view face, int points, int weight) override;
+  // Timers run on the program's own thread: waitAndDispatch waits for the next event or the next
+  // tick, whichever comes first, so no other thread wakes the program. Ticks fall due on a fixed
+  // grid (start + n periods), so lateness does not add up from tick to tick; ticks that fall due
+  // while the program is busy are not made up.
   void startTimer(int id, int periodMs) override;
   void stopTimer(int id) override;
   void waitAndDispatch() override;
@@ -46,14 +52,21 @@ class SdlWindow final : public Window {
   int textWidth(std::string_view text);
 
  private:
-  // One periodic timer. It lives as long as the window, since SDL's timer thread may still be
-  // inside its callback while the timer is being removed.
-  struct TimerSlot {
-    int id = 0;
-    Uint32 eventType = 0;
-    SDL_TimerID sdlTimer = 0;
-    bool running = false;
-    std::atomic<bool> tickPending{false};
+  using Clock = std::chrono::steady_clock;
+  struct Timer {
+    Clock::duration period{};
+    Clock::time_point due;
+  };
+  // A print whose pixels still stand on the backing surface as it drew them: nothing drawn since
+  // overlaps them. Printing the same text in the same font at the same place again would draw
+  // exactly these pixels, so it is skipped: the radio's answers repeat the same frequency and
+  // S-meter many times a second, and rendering them anew is most of an idle panel's work.
+  struct StandingPrint {
+    SDL_Rect area{};
+    std::string text;
+    std::string face;
+    int points = 0;
+    int weight = 0;
   };
   struct WindowDeleter {
     void operator()(SDL_Window* w) const { SDL_DestroyWindow(w); }
@@ -62,7 +75,6 @@ class SdlWindow final : public Window {
     void operator()(SDL_Surface* s) const { SDL_FreeSurface(s); }
   };
 
-  static Uint32 onTimer(Uint32 interval, void* slot);
   // Shrinks the client area so that the window manager's frame fits the outer rectangle. False
   // while no frame is known (none yet, or no window manager at all).
   bool fitOuterSize();
@@ -72,7 +84,10 @@ class SdlWindow final : public Window {
   void repaint();
   void dispatch(const SDL_Event& event);
   void deliver(WindowEventKind kind, int key = 0);
-  void removeTimer(TimerSlot& slot);
+  bool waitForEvent(SDL_Event& event);
+  bool deliverDueTicks();
+  const StandingPrint* standingPrint(std::string_view text) const;
+  void rememberPrint(const SDL_Rect& area, std::string_view text);
 
   enum class State { NeverOpened, Open, Closed };
   State state_ = State::NeverOpened;
@@ -88,8 +103,8 @@ class SdlWindow final : public Window {
   bool frameFitted_ = false;
   int printX_ = 0;
   int printY_ = 0;
-  Uint32 tickEventType_ = 0;
-  std::map<int, std::unique_ptr<TimerSlot>> timers_;
+  std::map<int, Timer> timers_;
+  std::vector<StandingPrint> standing_;
 };
 
 }  // namespace orvane

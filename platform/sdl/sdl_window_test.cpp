@@ -163,6 +163,47 @@ TEST_F(SdlWindowTest, PrintAdvancesByTheDrawnWidthTrailingBlanksIncluded) {
             pixels(window, {400, 300, xWidth, 70}));
 }
 
+// The radio's answers print the same frequency and S-meter many times a second, and the window
+// leaves out a print that would draw the pixels already standing there. The screen must look as
+// if every print had been drawn: after another print overlapped it, in another font, and with the
+// print position moved on past it.
+TEST_F(SdlWindowTest, ARepeatedPrintLooksAsIfDrawnAgain) {
+  struct Print {
+    int x, y;  // -1: go on from the print position
+    const char* text;
+    bool large;
+  };
+  const auto screenAfter = [](const std::vector<Print>& prints) {
+    SdlWindow window;
+    Recorder r;
+    EXPECT_TRUE(window.open(kSpec, r.handler()));
+    for (const Print& p : prints) {
+      if (p.large) window.setFont("Ariel", 50, 700);
+      if (p.x >= 0) window.setPrintPosition(p.x, p.y);
+      window.print(p.text);
+    }
+    return pixels(window, {0, 0, 950, 300});
+  };
+  const struct {
+    const char* what;
+    std::vector<Print> repeated, drawnOnce;
+  } cases[] = {
+      {"overlapped in between",
+       {{285, 150, "14.195255", true}, {300, 160, "WWWW", true}, {285, 150, "14.195255", true}},
+       {{300, 160, "WWWW", true}, {285, 150, "14.195255", true}}},
+      {"the position moves on past it",
+       {{750, 45, "S", true}, {-1, -1, "4", true}, {750, 45, "S", true}, {-1, -1, "7", true}},
+       {{750, 45, "S", true}, {-1, -1, "7", true}}},
+      {"another font", {{50, 45, "LSB ", false}, {50, 45, "LSB ", true}}, {{50, 45, "LSB ", true}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const auto expected = screenAfter(c.drawnOnce);
+    EXPECT_GT(inkCount(expected), 500u);
+    EXPECT_EQ(screenAfter(c.repeated), expected);
+  }
+}
+
 TEST_F(SdlWindowTest, NoFontFileMeansNothingIsPrinted) {
   const auto dir = std::filesystem::temp_directory_path() / "orvane_no_fonts";
   std::filesystem::create_directories(dir);

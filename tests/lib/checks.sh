@@ -66,6 +66,20 @@ start_radiosim() {
   fi
 }
 
+# speech_pipe FILE: opens speech_fd, a pipe into FILE, for the standard output of a panel whose
+# sound SDL's disk driver writes to /dev/stdout; sets speech_pid. The panel closes its sound device
+# when it has nothing to say, and the driver would start a file afresh each time it is opened.
+speech_pid=""
+speech_pipe() {
+  exec {speech_fd}> >(exec cat >"$1")
+  speech_pid=$!
+}
+# speech_written: once the panel has ended, waits until the last of its sound has reached the file.
+speech_written() {
+  if [ -n "$speech_pid" ] && ended "${panel_pid:-0}"; then wait_for 50 ended "$speech_pid"; fi
+  return 0
+}
+
 # start_speaking_panel BUILD_DIR: the panel in the current directory, in a window on $DISPLAY,
 # with clips that tell which clip they are (wave/, made by clip_tags) and its sound written to
 # speech.raw by SDL's disk driver; sets panel_pid and window once the window is there.
@@ -73,9 +87,11 @@ start_speaking_panel() {
   local build=$1
   clip_tags="$build/clip_tags"
   mkdir -p wave && "$clip_tags" make wave || return 1
-  SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=speech.raw "$build/orvane" \
-    >panel.out 2>&1 &
+  speech_pipe speech.raw
+  SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/stdout "$build/orvane" \
+    >&"$speech_fd" 2>panel.out &
   panel_pid=$!
+  exec {speech_fd}>&-
   window=""
   find_window() {
     window=$(xdotool search --onlyvisible --name 'Velomar Deck' 2>/dev/null | head -1)
@@ -91,7 +107,10 @@ press() {
 }
 
 # What the panel has said so far, one clip a line.
-heard() { "$clip_tags" heard speech.raw; }
+heard() {
+  speech_written
+  "$clip_tags" heard speech.raw
+}
 # heard_times CLIP: how often it has been said.
 heard_times() { heard | grep -cx "$1"; }
 # said_times CLIP N: whether it has been said N times (for wait_for).

@@ -28,7 +28,10 @@ make_wav() {
 
 # sounds FILE: what SDL's disk driver played, silence left out: one line "FRAMES VALUE" for each
 # stretch of equal samples.
-sounds() { od -An -v -td2 -w2 "$1" | awk '$1 != 0' | uniq -c | awk '{print $1, $2}'; }
+sounds() {
+  speech_written
+  od -An -v -td2 -w2 "$1" | awk '$1 != 0' | uniq -c | awk '{print $1, $2}'
+}
 
 # find_panel_window: sets window to the panel's visible window.
 window=""

@@ -41,14 +41,17 @@ line_of() { sed -n "$2p" "$1" | tr -d '\r'; }
 heard_radio() { grep -aq '^RX=FA' "$1/debug.dat" 2>/dev/null; }
 
 # run_panel DIR [VAR=VALUE...]: the panel in DIR on the X server with the disk driver as its speaker
-# (DIR.raw) unless told otherwise; its output in DIR.out. Sets mark and panel_pid.
+# (DIR.raw, through the panel's standard output) unless told otherwise; its errors in DIR.err.
+# Sets mark and panel_pid.
 run_panel() {
   local dir=$1
   shift
   mark=$(radio_mark)
-  (cd "$dir" && exec env SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$dir.raw" \
-    "$@" "$orvane" >"$dir.out" 2>"$dir.err") &
+  speech_pipe "$dir.raw"
+  (cd "$dir" && exec env SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/stdout \
+    "$@" "$orvane" >&"$speech_fd" 2>"$dir.err") &
   panel_pid=$!
+  exec {speech_fd}>&-
 }
 # until_quit DIR: waits for the window and the radio, types the keys after DIR, then Q, and waits
 # for the end; sets panel_status.

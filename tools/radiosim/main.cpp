@@ -17,7 +17,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: radiosim [--dir DIR] [--port N] [--baud RATE] [--log FILE|-] [--control FIFO]\n"
-    "                [--turnaround MS] [--freq HZ] [--off]\n"
+    "                [--turnaround MS] [--freq HZ] [--off] [--log-clock start|monotonic]\n"
     "Links DIR/comN (default ./com3) to a pseudo-terminal on which a simulated Kenwood\n"
     "transceiver answers CAT commands at RATE baud (default 9600).\n";
 
@@ -44,6 +44,9 @@ std::optional<radiosim::Options> parseArguments(int argc, char** argv) {
       o.directory = value;
     } else if (arg == "--log") {
       o.logPath = value;
+    } else if (arg == "--log-clock" &&
+               (std::strcmp(value, "start") == 0 || std::strcmp(value, "monotonic") == 0)) {
+      o.logMonotonic = std::strcmp(value, "monotonic") == 0;
     } else if (arg == "--control") {
       o.controlPath = value;
     } else if (arg == "--port" && n && *n >= 1 && *n <= 256) {

@@ -506,6 +506,28 @@ TEST(RadioSimLine, PanelAtTheWrongSpeedIsNotUnderstood) {
   EXPECT_EQ(panel.ask("FA;"), "FA00014200000;");
 }
 
+// A command's log time on the monotonic clock lies between the moments the sender wrote it and
+// saw its answer, as the benchmarks that set the log against their own timestamps assume.
+TEST(RadioSimLine, MonotonicLogTimesAreTheSystemsClock) {
+  RadioSim radio({"--log-clock", "monotonic"});
+  ASSERT_TRUE(radio.ready());
+  Panel panel(radio.dir.path());
+  ASSERT_TRUE(panel.opened());
+  const auto seconds = [] {
+    return std::chrono::duration<double>(SteadyClock::now().time_since_epoch()).count();
+  };
+  const double sent = seconds();
+  EXPECT_EQ(panel.ask("FA;"), "FA00014200000;");
+  const double answered = seconds();
+  std::ifstream in(radio.logPath());
+  std::string line;
+  double logged = 0;
+  while (std::getline(in, line))
+    if (line.ends_with(" FA")) logged = std::stod(line);
+  EXPECT_GE(logged, sent);
+  EXPECT_LE(logged, answered);
+}
+
 TEST(RadioSimProcess, StopsCleanlyOnTermAndInterrupt) {
   for (const int signal : {SIGTERM, SIGINT}) {
     SCOPED_TRACE(signal);

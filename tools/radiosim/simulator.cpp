@@ -127,7 +127,7 @@ void EventLog::write(double seconds, std::string_view text) {
   const int fd = toStdout_ ? STDOUT_FILENO : fd_.get();
   if (fd < 0) return;
   char stamp[32];
-  std::snprintf(stamp, sizeof stamp, "%.6f ", seconds);
+  std::snprintf(stamp, sizeof stamp, "%.6f ", seconds + offset_);
   const std::string line = stamp + std::string(text) + "\n";
   [[maybe_unused]] const ssize_t ignored = ::write(fd, line.data(), line.size());
 }
@@ -139,6 +139,9 @@ Simulator::Simulator(Options options)
   radio_.tuneVfo(0, options_.startHz);
   radio_.tuneVfo(1, options_.startHz);
   radio_.setPower(!options_.startSwitchedOff);
+  // steady_clock is CLOCK_MONOTONIC on Linux.
+  if (options_.logMonotonic)
+    log_.setClockOffset(std::chrono::duration<double>(started_.time_since_epoch()).count());
 }
 
 Simulator::~Simulator() {

@@ -24,6 +24,9 @@ struct Options {
   int turnaroundMs = 10;    // the radio's thinking time before it answers
   long long startHz = 14'200'000;
   bool startSwitchedOff = false;
+  // Log times on the system's monotonic clock (CLOCK_MONOTONIC, seconds) instead of seconds since
+  // start, so that they can be set against other programs' timestamps of the same clock.
+  bool logMonotonic = false;
 };
 
 // One line per event: "<seconds since start, 6 decimals> <text>". The text is the command as
@@ -32,11 +35,14 @@ struct Options {
 class EventLog {
  public:
   bool open(const std::string& path);
+  // Every later line is stamped with its seconds plus this offset.
+  void setClockOffset(double seconds) { offset_ = seconds; }
   void write(double seconds, std::string_view text);
 
  private:
   orvane::UniqueFd fd_;
   bool toStdout_ = false;
+  double offset_ = 0;
 };
 
 class Simulator {
