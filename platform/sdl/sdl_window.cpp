@@ -51,11 +51,12 @@ void catchHangUp() {
   ::sigaction(SIGHUP, &action, nullptr);
 }
 
-// SDL wakes its event wait from its timer thread by sending the window a message over a second
-// connection to the X server. One sent just before the window is destroyed can reach the server
-// after the window is gone; Xlib's default handler would then end the whole program with exit code
-// 1 in the middle of the shut-down, before the radio is switched off. That one error is harmless
-// and ignored; every other error goes to the handler that was there before.
+// When one of SDL's own threads (its audio thread, say) posts an event, SDL wakes the event wait by
+// sending the window a message over a second connection to the X server. One sent just before the
+// window is destroyed can reach the server after the window is gone; Xlib's default handler would
+// then end the whole program with exit code 1 in the middle of the shut-down, before the radio is
+// switched off. That one error is harmless and ignored; every other error goes to the handler that
+// was there before.
 XErrorHandler earlierXErrorHandler = nullptr;
 
 int onXError(Display* display, XErrorEvent* error) {
@@ -298,6 +299,12 @@ void SdlWindow::stopTimer(int id) {
 
 void SdlWindow::waitAndDispatch() {
   if (state_ != State::Open) return;
+  // A hang-up raised its flag during an earlier wait; the wait ends at the next tick at the latest.
+  if (hangUpSeen != 0) {
+    hangUpSeen = 0;
+    deliver(WindowEventKind::CloseRequest);
+    return;
+  }
   SDL_Event event;
   // A tick that fell due while the program was busy (a clip playing) comes before the keys that
   // were typed meanwhile, as it would have come first from the window system's queue.
@@ -314,10 +321,6 @@ void SdlWindow::waitAndDispatch() {
   }
   // The handler may close the window; whatever is still queued is then dropped.
   while (state_ == State::Open && SDL_PollEvent(&event) != 0) dispatch(event);
-  if (state_ == State::Open && hangUpSeen != 0) {
-    hangUpSeen = 0;
-    deliver(WindowEventKind::CloseRequest);
-  }
 }
 
 // Waits for the next event, but no longer than until the next tick is due. False when the wait
