@@ -22,6 +22,8 @@ packages=(
   libhamlib-utils
   # the fault tests: a mount namespace with a read-only bind mount and a small tmpfs
   util-linux mount
+  # the terminal test types into the panel through a pseudo-terminal of its own (tests/term/)
+  python3
   "$@"
 )
 

@@ -91,11 +91,8 @@ bool isInvisibleDriver(const char* driver) {
          (SDL_strcasecmp(driver, "offscreen") == 0 || SDL_strcasecmp(driver, "dummy") == 0);
 }
 
-constexpr char kWhatToDo[] = "start it from a desktop session";
-
 std::string noDisplayReason() {
-  return "no display to open the window on (DISPLAY and WAYLAND_DISPLAY are not set); " +
-         std::string(kWhatToDo);
+  return "no display to open the window on (DISPLAY and WAYLAND_DISPLAY are not set)";
 }
 
 std::string unreachableDisplayReason() {
@@ -105,7 +102,7 @@ std::string unreachableDisplayReason() {
     if (value.empty()) continue;
     names += (names.empty() ? "" : ", ") + std::string(name) + "=" + value;
   }
-  return "the display cannot be reached (" + names + "); " + kWhatToDo;
+  return "the display cannot be reached (" + names + ")";
 }
 
 }  // namespace
@@ -132,7 +129,7 @@ bool SdlWindow::open(const WindowSpec& spec, WindowEventHandler handler) {
   }
   ignoreLateWakeUps();
   if (SDL_InitSubSystem(kSubsystems) != 0) {
-    whyNotOpen_ = std::string("no window can be opened (") + SDL_GetError() + "); " + kWhatToDo;
+    whyNotOpen_ = std::string("no window can be opened (") + SDL_GetError() + ")";
     return false;
   }
   if (!userChoice && isInvisibleDriver(SDL_GetCurrentVideoDriver())) {

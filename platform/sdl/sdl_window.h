@@ -32,7 +32,8 @@ class SdlWindow final : public Window {
   // silently make its window with the offscreen driver, which nobody sees and no key reaches; open
   // then fails instead, unless SDL_VIDEODRIVER asks for such a driver by name.
   bool open(const WindowSpec& spec, WindowEventHandler handler) override;
-  // Why the last open() failed, in words for the operator; empty when it did not fail.
+  // Why the last open() failed, in words for the operator (what to do instead is the caller's to
+  // say); empty when it did not fail.
   const std::string& whyNotOpen() const { return whyNotOpen_; }
   void close() override;
   void setPrintPosition(int x, int y) override;
