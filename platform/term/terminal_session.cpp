@@ -38,7 +38,7 @@ struct HeldTerminal {
   std::array<struct sigaction, kCrashSignals.size()> crashBefore{};
   struct sigaction pipeBefore {};
 };
-HeldTerminal held;
+HeldTerminal heldTerminal;
 volatile std::sig_atomic_t closeSignalled = 0;
 
 void writeAll(int fd, const char* bytes, std::size_t length) {
@@ -53,14 +53,15 @@ void writeAll(int fd, const char* bytes, std::size_t length) {
 
 // Only async-signal-safe calls: it also runs in the crash handler.
 void giveTerminalBack(int when) {
-  ::tcsetattr(held.fd, when, &held.saved);
-  if (held.controlFd >= 0) writeAll(held.controlFd, kRepeatOn, sizeof kRepeatOn - 1);
+  ::tcsetattr(heldTerminal.fd, when, &heldTerminal.saved);
+  if (heldTerminal.controlFd >= 0)
+    writeAll(heldTerminal.controlFd, kRepeatOn, sizeof kRepeatOn - 1);
 }
 
 void onCloseSignal(int) {
   const int savedErrno = errno;
   closeSignalled = 1;
-  if (held.wakeFd >= 0) (void)::write(held.wakeFd, "s", 1);
+  if (heldTerminal.wakeFd >= 0) (void)::write(heldTerminal.wakeFd, "s", 1);
   errno = savedErrno;
 }
 
@@ -69,7 +70,7 @@ void onCloseSignal(int) {
 void onCrash(int signal) {
   giveTerminalBack(TCSANOW);
   for (std::size_t i = 0; i < kCrashSignals.size(); ++i) {
-    if (kCrashSignals[i] == signal) ::sigaction(signal, &held.crashBefore[i], nullptr);
+    if (kCrashSignals[i] == signal) ::sigaction(signal, &heldTerminal.crashBefore[i], nullptr);
   }
   // Blocked while this handler runs: it comes again as soon as the handler returns.
   ::raise(signal);
@@ -77,11 +78,11 @@ void onCrash(int signal) {
 
 void catchSignals() {
   for (std::size_t i = 0; i < kCloseSignals.size(); ++i) {
-    struct sigaction& before = held.closeBefore[i];
+    struct sigaction& before = heldTerminal.closeBefore[i];
     ::sigaction(kCloseSignals[i], nullptr, &before);
     // A signal ignored by whoever started the panel (nohup, a script's background job) stays so.
-    held.closeTaken[i] = before.sa_handler != SIG_IGN;
-    if (!held.closeTaken[i]) continue;
+    heldTerminal.closeTaken[i] = before.sa_handler != SIG_IGN;
+    if (!heldTerminal.closeTaken[i]) continue;
     struct sigaction action {};
     action.sa_handler = onCloseSignal;
     action.sa_flags = SA_RESTART;
@@ -93,25 +94,26 @@ void catchSignals() {
   struct sigaction ignore {};
   ignore.sa_handler = SIG_IGN;
   sigemptyset(&ignore.sa_mask);
-  ::sigaction(SIGPIPE, &ignore, &held.pipeBefore);
+  ::sigaction(SIGPIPE, &ignore, &heldTerminal.pipeBefore);
   for (std::size_t i = 0; i < kCrashSignals.size(); ++i) {
     struct sigaction action {};
     action.sa_handler = onCrash;
     sigemptyset(&action.sa_mask);
-    ::sigaction(kCrashSignals[i], &action, &held.crashBefore[i]);
+    ::sigaction(kCrashSignals[i], &action, &heldTerminal.crashBefore[i]);
   }
 }
 
 void releaseCloseSignals() {
   for (std::size_t i = 0; i < kCloseSignals.size(); ++i) {
-    if (held.closeTaken[i]) ::sigaction(kCloseSignals[i], &held.closeBefore[i], nullptr);
+    if (heldTerminal.closeTaken[i])
+      ::sigaction(kCloseSignals[i], &heldTerminal.closeBefore[i], nullptr);
   }
-  ::sigaction(SIGPIPE, &held.pipeBefore, nullptr);
+  ::sigaction(SIGPIPE, &heldTerminal.pipeBefore, nullptr);
 }
 
 void releaseCrashSignals() {
   for (std::size_t i = 0; i < kCrashSignals.size(); ++i) {
-    ::sigaction(kCrashSignals[i], &held.crashBefore[i], nullptr);
+    ::sigaction(kCrashSignals[i], &heldTerminal.crashBefore[i], nullptr);
   }
 }
 
@@ -148,7 +150,7 @@ std::unique_ptr<TerminalSession> TerminalSession::start(int inFd, std::string& w
     whyNot = "standard input is not a terminal";
     return nullptr;
   }
-  if (held.held) {
+  if (heldTerminal.held) {
     whyNot = "the terminal is in use by this program already";
     return nullptr;
   }
@@ -164,11 +166,11 @@ bool TerminalSession::takeOver(std::string& whyNot) {
     whyNot = std::string("no pipe for the key reader: ") + std::strerror(errno);
     return false;
   }
-  held = HeldTerminal{};
-  held.held = true;
-  held.fd = inFd_;
-  held.saved = saved_;
-  held.wakeFd = wakeWrite_.get();
+  heldTerminal = HeldTerminal{};
+  heldTerminal.held = true;
+  heldTerminal.fd = inFd_;
+  heldTerminal.saved = saved_;
+  heldTerminal.wakeFd = wakeWrite_.get();
   closeSignalled = 0;
   catchSignals();
   const termios raw = rawMode(saved_);
@@ -176,7 +178,7 @@ bool TerminalSession::takeOver(std::string& whyNot) {
     whyNot = std::string("the terminal cannot be set up: ") + std::strerror(errno);
     releaseCloseSignals();
     releaseCrashSignals();
-    held = HeldTerminal{};
+    heldTerminal = HeldTerminal{};
     return false;
   }
   turnRepeatsOff();
@@ -195,7 +197,7 @@ void TerminalSession::turnRepeatsOff() {
   control_.reset(::open(name, O_WRONLY | O_NOCTTY | O_CLOEXEC));
   if (!control_) return;
   writeAll(control_.get(), kRepeatOff, sizeof kRepeatOff - 1);
-  held.controlFd = control_.get();
+  heldTerminal.controlFd = control_.get();
   repeatsOff_ = true;
 }
 
@@ -207,7 +209,7 @@ TerminalSession::~TerminalSession() {
   // Keys typed after the end are dropped rather than left for the shell to run.
   giveTerminalBack(TCSAFLUSH);
   releaseCrashSignals();
-  held = HeldTerminal{};
+  heldTerminal = HeldTerminal{};
 }
 
 // A thread of its own that only reads and notes the time: keys are handled on the program's one

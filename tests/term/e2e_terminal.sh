@@ -5,7 +5,7 @@
 # repeats are left out, keys typed ahead while the panel speaks all count; a lone Escape swallows
 # nothing; the status line follows the radio and is written only when it changes (a line for each
 # change when standard output is a file); speech comes through SDL's audio alone; and the terminal's
-# settings are as they were after Q, SIGTERM, a hang-up and a crash.
+# settings are as they were after Q, SIGTERM, Ctrl-C, a hang-up and a crash.
 #
 # usage: e2e_terminal.sh BUILD_DIR
 set -uo pipefail
@@ -215,6 +215,13 @@ finish
 check "hang-up: the panel ends the orderly way (exit code $status, memory saved)" \
   test "$status" -eq 0 -a -s memory.dat
 
+# --- Ctrl-C ----------------------------------------------------------------------------------------
+start_panel ctrl-c xterm -- "$orvane" --terminal || exit 1
+typed ctrl-c '\x03'
+finish
+check "Ctrl-C: the panel ends the orderly way (exit code $status), the settings as they were" \
+  bash -c 'test "$0" -eq 0 && cmp -s ctrl-c.before ctrl-c.after' "$status"
+
 # --- a crash ---------------------------------------------------------------------------------------
 start_panel crash xterm -- "$orvane" -t || exit 1
 kill -ABRT "$panel_pid"
@@ -231,7 +238,7 @@ check "--terminal without a terminal: exit code 1, one line ($(cat notty.err))" 
 check "--terminal without a terminal: nothing sent to the radio" test -z "$(commands_since "$mark")"
 
 if [ "$failures" -ne 0 ]; then
-  for r in xterm linux hangup crash; do
+  for r in xterm linux hangup ctrl-c crash; do
     echo "--- $r: screen"; cat -v "$r.screen" 2>/dev/null | tail -20
     [ -s "$r.out" ] && { echo "--- $r: standard output"; tail -20 "$r.out"; }
   done
