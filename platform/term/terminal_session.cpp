@@ -41,14 +41,15 @@ struct HeldTerminal {
 HeldTerminal heldTerminal;
 volatile std::sig_atomic_t closeSignalled = 0;
 
-void writeAll(int fd, const char* bytes, std::size_t length) {
+bool writeAll(int fd, const char* bytes, std::size_t length) {
   while (length > 0) {
     const ssize_t n = ::write(fd, bytes, length);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return;
+    if (n <= 0) return false;
     bytes += n;
     length -= static_cast<std::size_t>(n);
   }
+  return true;
 }
 
 // Only async-signal-safe calls: it also runs in the crash handler.
@@ -129,6 +130,20 @@ termios rawMode(termios mode) {
   return mode;
 }
 
+// The terminal on fd opened for writing: by its name, since standard output may go elsewhere, or
+// else fd itself when it was opened for writing too (a service that systemd gives the console,
+// whose user may not open it by name).
+UniqueFd forWriting(int fd) {
+  char name[256] = {};
+  if (::ttyname_r(fd, name, sizeof name) == 0) {
+    UniqueFd byName(::open(name, O_WRONLY | O_NOCTTY | O_CLOEXEC));
+    if (byName) return byName;
+  }
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags < 0 || (flags & O_ACCMODE) != O_RDWR) return UniqueFd();
+  return UniqueFd(::fcntl(fd, F_DUPFD_CLOEXEC, 0));
+}
+
 bool isLinuxConsole(int fd) {
   int mode = 0;
   return ::ioctl(fd, KDGKBMODE, &mode) == 0;
@@ -188,15 +203,11 @@ bool TerminalSession::takeOver(std::string& whyNot) {
 }
 
 // On the Linux console a held key is then never repeated, and every key that arrives was pressed:
-// keys typed ahead while the panel speaks are counted exactly. The console is opened by name for
-// writing, because standard output may go elsewhere.
+// keys typed ahead while the panel speaks are counted exactly.
 void TerminalSession::turnRepeatsOff() {
   if (!isLinuxConsole(inFd_)) return;
-  char name[256] = {};
-  if (::ttyname_r(inFd_, name, sizeof name) != 0) return;
-  control_.reset(::open(name, O_WRONLY | O_NOCTTY | O_CLOEXEC));
-  if (!control_) return;
-  writeAll(control_.get(), kRepeatOff, sizeof kRepeatOff - 1);
+  control_ = forWriting(inFd_);
+  if (!control_ || !writeAll(control_.get(), kRepeatOff, sizeof kRepeatOff - 1)) return;
   heldTerminal.controlFd = control_.get();
   repeatsOff_ = true;
 }
