@@ -36,7 +36,7 @@ class TermWindow final : public Window {
   static bool terminalAvailable(int fd = STDIN_FILENO);
 
   // Takes over the terminal (see TerminalSession) and writes nothing yet. False when inFd is no
-  // terminal or cannot be set up; whyNotOpen() then says why. The spec's place and size mean
+  // terminal or cannot be set up; whyNotOpen() then says why. The window's place and size mean
   // nothing here. Opened at most once.
   bool open(const WindowSpec& spec, WindowEventHandler handler) override;
   const std::string& whyNotOpen() const { return whyNotOpen_; }
