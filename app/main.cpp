@@ -24,6 +24,7 @@ constexpr char kUsage[] =
     "  debug.dat    the debug log, when the configuration asks for it\n"
     "  comN         optional link to the radio's serial device for port N\n"
     "               (otherwise port N is /dev/ttyS<N-1>)\n"
+    "\n"
     "Make such a directory with: orvane-station DIR DEVICE\n"
     "\n"
     "Press H in the window for spoken help, Q to quit. More in the manual page, orvane(1),\n"
