@@ -44,6 +44,9 @@ for doc in README.md guide.md; do
 done
 check "desktop entry valid" desktop-file-validate "$prefix/share/applications/orvane.desktop"
 check "orvane --version" test "$("$prefix/bin/orvane" --version)" = "orvane 1.9"
+# Past its word lists and the clip names, the clip maker stops at the engine it does not know.
+check "orvane-make-clips finds its installed word lists" bash -c \
+  '"$0" --engine none 2>&1 | grep -q "unknown engine none"' "$prefix/bin/orvane-make-clips"
 # man reads the pages from the prefix's manual directory, with every macro known to groff.
 read_manual() {
   MANPATH="$prefix/share/man" MANWIDTH=100 man --warnings -P cat "$1" >"man-$1.txt" 2>"man-$1.err" &&
