@@ -22,6 +22,9 @@ packages=(
   libhamlib-utils
   # the fault tests: a mount namespace with a read-only bind mount and a small tmpfs
   util-linux mount
+  # the install test: reading the manual pages, checking the desktop entry; the Debian package:
+  # dpkg-shlibdeps (dpkg-dev) and file, which CPack uses to find the programs' libraries
+  man-db desktop-file-utils dpkg-dev file
   "$@"
 )
 
