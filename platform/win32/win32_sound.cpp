@@ -1,6 +1,7 @@
 #include "platform/win32/win32_sound.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "platform/win32/disk_file.h"
 
@@ -14,6 +15,8 @@ constexpr int kLeadMs = 40;
 // A device that finishes nothing for this long beyond what it was given has died; the play then
 // gives up instead of stopping the panel.
 constexpr DWORD kStallMs = 2000;
+// How often the play position is looked at while a play waits for it.
+constexpr DWORD kPollMs = 5;
 // Most a clip file may hold: about 12 minutes of the clip set's format, far beyond any help text.
 // A file that claims more is not a clip, and reading it would only take the memory.
 constexpr std::size_t kMaxClipBytes = 32u * 1024u * 1024u;
@@ -55,7 +58,10 @@ Win32Sound::~Win32Sound() {
 bool Win32Sound::playBlocking(const std::string& path) {
   if (!start(path, false)) return false;
   Buffer* body = std::exchange(waitedFor_, nullptr);
-  if (body != nullptr && !waitUntilDone(*body)) {
+  // The device marks a buffer done once it has taken it into its own buffers, which can be well
+  // before it is heard; the play position tells when it has been played.
+  if ((body != nullptr && !waitUntilDone(*body)) ||
+      !waitUntilPlayed(framesQueued_ - leadFrames())) {
     // The device has stopped taking samples: nothing more will be heard from it.
     closeDevice();
     return false;
@@ -78,8 +84,54 @@ void Win32Sound::cutNoWait() {
   if (!noWaitSounding) return;
   // waveOutReset ends every buffer at once; what it also takes of a blocking clip is no more than
   // that clip's last few milliseconds, which are over by the time anything could follow them.
+  reset();
+}
+
+void Win32Sound::reset() {
   ::waveOutReset(device_);
   releaseFinished();
+  framesQueued_ = 0;  // the play position starts again from 0 too
+}
+
+std::size_t Win32Sound::leadFrames() const {
+  return static_cast<std::size_t>(deviceFormat_.sampleRate) * static_cast<std::size_t>(kLeadMs) /
+         1000u;
+}
+
+// The frames played since the device was opened or reset, modulo 2^32; nothing when the device
+// cannot tell.
+std::optional<std::uint32_t> Win32Sound::framesPlayed() {
+  MMTIME position{};
+  position.wType = TIME_SAMPLES;
+  if (::waveOutGetPosition(device_, &position, sizeof position) != MMSYSERR_NOERROR)
+    return std::nullopt;
+  if (position.wType == TIME_SAMPLES) return position.u.sample;
+  if (position.wType == TIME_BYTES && deviceFormat_.blockAlign > 0)
+    return position.u.cb / static_cast<DWORD>(deviceFormat_.blockAlign);
+  return std::nullopt;
+}
+
+// Waits until the device has played up to frame `until` (counted like framesQueued_). Gives up,
+// false, when the position stands still for kStallMs; a device that tells no position is taken at
+// its word that its buffers are done.
+bool Win32Sound::waitUntilPlayed(std::size_t until) {
+  std::optional<std::uint32_t> last;
+  ULONGLONG lastMoved = ::GetTickCount64();
+  for (;;) {
+    const std::optional<std::uint32_t> played = framesPlayed();
+    if (!played) return true;
+    // Both sides modulo 2^32: their difference is right as long as it is below 2^31 frames.
+    const auto left = static_cast<std::int32_t>(static_cast<std::uint32_t>(until) - *played);
+    if (left <= 0) return true;
+    const ULONGLONG now = ::GetTickCount64();
+    if (played != last) {
+      last = played;
+      lastMoved = now;
+    } else if (now - lastMoved > kStallMs) {
+      return false;
+    }
+    ::Sleep(kPollMs);
+  }
 }
 
 // Queues the clip; a blocking clip in two parts, whose first one waitedFor_ then names.
@@ -92,12 +144,15 @@ bool Win32Sound::start(const std::string& path, bool noWait) {
   const std::optional<PcmClip> clip = parseWav(*bytes);
   if (!clip || clip->samples.empty() || !openDevice(clip->format)) return false;
 
-  if (noWait) return queue(clip->samples, true) != nullptr;
+  if (noWait) {
+    // The tail of the last blocking clip plays out first: cutting the no-wait clip off cuts
+    // everything queued.
+    waitForEverything();
+    return device_ != nullptr && queue(clip->samples, true) != nullptr;
+  }
   const auto frameBytes = static_cast<std::size_t>(clip->format.blockAlign);
-  const std::size_t leadFrames =
-      static_cast<std::size_t>(clip->format.sampleRate) * static_cast<std::size_t>(kLeadMs) / 1000u;
   const std::size_t bodyBytes =
-      clip->samples.size() - std::min(clip->frames(), leadFrames) * frameBytes;
+      clip->samples.size() - std::min(clip->frames(), leadFrames()) * frameBytes;
   Buffer* body = nullptr;
   if (bodyBytes > 0) {
     body = queue(clip->samples.substr(0, bodyBytes), false);
@@ -127,8 +182,7 @@ bool Win32Sound::openDevice(const PcmFormat& format) {
 
 void Win32Sound::closeDevice() {
   if (device_ == nullptr) return;
-  ::waveOutReset(device_);
-  releaseFinished();
+  reset();
   ::waveOutClose(device_);
   device_ = nullptr;
   buffers_.clear();  // none should be left; a device that kept one is gone with it
@@ -147,6 +201,7 @@ Win32Sound::Buffer* Win32Sound::queue(std::string_view samples, bool noWait) {
     ::waveOutUnprepareHeader(device_, &buffer->header, kHeaderSize);
     return nullptr;
   }
+  framesQueued_ += buffer->samples.size() / static_cast<std::size_t>(deviceFormat_.blockAlign);
   buffers_.push_back(std::move(buffer));
   return buffers_.back().get();
 }
@@ -173,7 +228,9 @@ bool Win32Sound::waitUntilDone(const Buffer& buffer) {
 
 void Win32Sound::waitForEverything() {
   releaseFinished();
-  if (!buffers_.empty() && !waitUntilDone(*buffers_.back())) closeDevice();
+  if (device_ == nullptr) return;
+  if ((!buffers_.empty() && !waitUntilDone(*buffers_.back())) || !waitUntilPlayed(framesQueued_))
+    closeDevice();
 }
 
 void Win32Sound::releaseFinished() {

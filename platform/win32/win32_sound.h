@@ -3,6 +3,7 @@
 // readout is queued behind the end of the previous one and the readout sounds as one phrase.
 #pragma once
 
+#include <cstdint>
 #include <list>
 #include <memory>
 #include <optional>
@@ -51,6 +52,10 @@ class Win32Sound final : public SoundPlayer {
   void waitForEverything();
   void releaseFinished();
   void cutNoWait();
+  void reset();
+  std::size_t leadFrames() const;
+  std::optional<std::uint32_t> framesPlayed();
+  bool waitUntilPlayed(std::size_t until);
 
   HWAVEOUT device_ = nullptr;
   PcmFormat deviceFormat_;
@@ -58,6 +63,9 @@ class Win32Sound final : public SoundPlayer {
   std::list<std::unique_ptr<Buffer>> buffers_;
   // The first part of the last blocking clip, which its play waits for.
   Buffer* waitedFor_ = nullptr;
+  // Frames handed to the device since it was opened or last reset: where the play position will
+  // stand once everything queued has been played.
+  std::size_t framesQueued_ = 0;
 };
 
 }  // namespace orvane
