@@ -1,8 +1,7 @@
 # Cross-builds the Windows program on Debian with mingw-w64 (package g++-mingw-w64-x86-64):
 #   cmake -S . -B build-win -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw64.cmake
-# The posix thread model gives std::thread and std::mutex (GoogleTest uses them); everything the
-# compiler brings (libgcc, libstdc++, winpthread) is linked in, so orvane.exe needs no DLL beyond
-# those every Windows has.
+# The posix thread model gives std::thread and std::mutex (GoogleTest uses them); cmake/windows.cmake
+# links in everything the compiler brings (libgcc, libstdc++, winpthread).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
@@ -16,5 +15,3 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")

@@ -1,3 +1,7 @@
+# Everything the compiler brings (libgcc, libstdc++, winpthread) is linked in, so a program needs no
+# DLL beyond those every Windows has.
+add_link_options(-static -static-libgcc -static-libstdc++)
+
 # What the Windows build needs besides the cross compiler (cmake/toolchain-mingw64.cmake):
 # GoogleTest, built from Debian's source package by the same compiler, and Wine to run the
 # tests on Linux. Without Wine the programs and tests still build; only the tests are left out.

@@ -21,6 +21,9 @@ packages=(
   libhamlib-utils
   # the fault tests: a mount namespace with a read-only bind mount and a small tmpfs
   util-linux mount
+  # the Windows build: the mingw-w64 cross compiler, GoogleTest's sources for it, Wine to run its
+  # tests, zip for the release
+  g++-mingw-w64-x86-64 googletest wine64 zip
 )
 
 missing=()
