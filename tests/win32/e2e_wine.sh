@@ -3,7 +3,8 @@
 # pseudo-terminal, keys are typed into the window with xdotool, and the sound goes to a captured
 # ALSA device. The start-up commands, the polls, a frequency entry and Q reach the radio, the panel
 # says what it should, and memory.dat is written with CR LF lines. Before the panel, the COM port
-# tests of orvane_win32_tests run on the same line.
+# tests of orvane_win32_tests run on the same line. A second run loses the line, finds it again,
+# and is ended by the end of the Windows session.
 #
 # usage: e2e_wine.sh ORVANE_EXE WIN32_TESTS_EXE NATIVE_BUILD_DIR WINE PREFIX
 set -uo pipefail
@@ -107,11 +108,34 @@ check "the start-up announcement: ts 1 point 9 (heard ${said[*]:0:4})" \
 check "then the entry, the 20 m preamplifier, quit and delay (heard ${said[*]:4})" \
   test "${said[*]:4}" = "connected EF 1 4 point 1 9 5 preamp on ok quit delay"
 
+# Second run: the radio's line goes away and comes back (radiosim ended and started again on a new
+# pseudo-terminal behind the same link), then the Windows session ends as at a log-off (Wine's
+# wineboot sends WM_QUERYENDSESSION and WM_ENDSESSION): memory.dat is saved all the same.
+mv memory.dat memory.first
+mv debug.dat debug.first
+ORVANE_WINE_SOUND_CAPTURE=$work/speech2.raw run_wine "$orvane" >panel2.out 2>&1 &
+panel_pid=$!
+wait_for 300 connected || { echo "FAIL the second panel never heard the radio"; cat panel2.out; exit 1; }
+kill -TERM "$radio_pid" && wait "$radio_pid"
+radio_pid=""
+port_line() { grep -aq "^PORT=$1"$'\r$' debug.dat; }
+check "a line gone is noticed (PORT=lost)" wait_for 50 port_line lost
+start_radiosim "$native/radiosim" "$work" 3 || exit 1
+check "and found again (PORT=open)" wait_for 50 port_line open
+answers_again() { [ "$(tr -d '\r' <debug.dat | sed -n '/^PORT=open$/,$p' | grep -c '^RX=FA')" -ge 1 ]; }
+check "the radio is heard again" wait_for 50 answers_again
+run_wine wineboot --end-session >/dev/null 2>&1
+wait_for 200 ended "$panel_pid" || kill -KILL "$panel_pid"
+wait "$panel_pid"
+panel_pid=""
+check "memory.dat saved when the session ends" \
+  bash -c "[ \$(grep -c \$'\r\$' memory.dat 2>/dev/null) -eq 21 ]"
+
 if [ "$failures" -ne 0 ]; then
   echo "--- radio.log (from the panel's start)"; tail -n "+$((mark + 1))" radio.log | head -40
   echo "--- debug.dat"; tr -d '\r' <debug.dat | grep -v '^[TR]X=\(FA\|SM\)' | tail -20
   echo "--- COM port tests"; cat serial_tests.out
-  echo "--- panel output"; cat panel.out
+  echo "--- panel output"; cat panel.out panel2.out
   exit 1
 fi
 echo "orvane.exe under Wine: all checks passed"
