@@ -73,7 +73,9 @@ class Win32SerialDevice : public SerialDevice {
 class Win32SerialPorts : public SerialPorts {
  public:
   // Opens comDeviceName() for reading and writing with no sharing, so the port is the panel's
-  // alone while it runs. nullptr when it is missing, in use or no COM port.
+  // alone while it runs. A port without write time-outs gets one (12 ms a byte and 100 ms), so a
+  // write held up by flow control cannot stall the panel. nullptr when it is missing, in use or no
+  // COM port.
   std::unique_ptr<SerialDevice> open(int portNumber) override;
 };
 

@@ -31,6 +31,22 @@ DWORD clampToDword(int value) {
   return value <= 0 ? 0 : static_cast<DWORD>(value);
 }
 
+// A port whose write time-outs are both 0 waits in WriteFile until every byte is out; with hardware
+// flow control set on the port and a radio switched off (CTS low) that is for ever, and the panel
+// would fall silent. Such a port gets a limit a command comfortably meets at 1200 bit/s and above
+// (a byte takes 9.2 ms there with two stop bits); a port that has write time-outs keeps them.
+constexpr DWORD kWriteMsPerByte = 12;
+constexpr DWORD kWriteMsConstant = 100;
+
+void boundWrites(HANDLE port) {
+  COMMTIMEOUTS timeouts{};
+  if (!::GetCommTimeouts(port, &timeouts)) return;
+  if (timeouts.WriteTotalTimeoutMultiplier != 0 || timeouts.WriteTotalTimeoutConstant != 0) return;
+  timeouts.WriteTotalTimeoutMultiplier = kWriteMsPerByte;
+  timeouts.WriteTotalTimeoutConstant = kWriteMsConstant;
+  ::SetCommTimeouts(port, &timeouts);
+}
+
 BYTE stopBitsCode(int stopBits) {
   return stopBits == 1 ? ONESTOPBIT : TWOSTOPBITS;
 }
@@ -139,6 +155,7 @@ std::unique_ptr<SerialDevice> Win32SerialPorts::open(int portNumber) {
   UniqueHandle handle(::CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                     OPEN_EXISTING, 0, nullptr));
   if (!handle) return nullptr;
+  boundWrites(handle.get());
   return std::make_unique<Win32SerialDevice>(std::move(handle));
 }
 

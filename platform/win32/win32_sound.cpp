@@ -148,7 +148,8 @@ bool Win32Sound::start(const std::string& path, bool noWait) {
     // The tail of the last blocking clip plays out first: cutting the no-wait clip off cuts
     // everything queued.
     waitForEverything();
-    return device_ != nullptr && queue(clip->samples, true) != nullptr;
+    if (device_ == nullptr) return false;
+    return queue(clip->samples, true) != nullptr || giveUpDevice();
   }
   const auto frameBytes = static_cast<std::size_t>(clip->format.blockAlign);
   const std::size_t bodyBytes =
@@ -156,11 +157,18 @@ bool Win32Sound::start(const std::string& path, bool noWait) {
   Buffer* body = nullptr;
   if (bodyBytes > 0) {
     body = queue(clip->samples.substr(0, bodyBytes), false);
-    if (body == nullptr) return false;
+    if (body == nullptr) return giveUpDevice();
   }
-  if (queue(clip->samples.substr(bodyBytes), false) == nullptr) return false;
+  if (queue(clip->samples.substr(bodyBytes), false) == nullptr) return giveUpDevice();
   waitedFor_ = body;
   return true;
+}
+
+// A device that refuses a buffer has usually gone (a USB headset pulled out); the next clip opens
+// whatever device is then the default.
+bool Win32Sound::giveUpDevice() {
+  closeDevice();
+  return false;
 }
 
 bool Win32Sound::openDevice(const PcmFormat& format) {

@@ -46,6 +46,7 @@ class Win32Sound final : public SoundPlayer {
 
   bool openDevice(const PcmFormat& format);
   void closeDevice();
+  bool giveUpDevice();
   bool start(const std::string& path, bool noWait);
   Buffer* queue(std::string_view samples, bool noWait);
   bool waitUntilDone(const Buffer& buffer);

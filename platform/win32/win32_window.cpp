@@ -144,16 +144,6 @@ void Win32Window::print(std::string_view text) {
   printX_ += size.cx;
 }
 
-int Win32Window::textWidth(std::string_view text) {
-  if (state_ != State::Open || text.empty()) return 0;
-  HGDIOBJ font = font_ != nullptr ? font_ : ::GetStockObject(DEFAULT_GUI_FONT);
-  HGDIOBJ before = ::SelectObject(backingDc_, font);
-  SIZE size{};
-  ::GetTextExtentPoint32A(backingDc_, text.data(), lengthOf(text), &size);
-  ::SelectObject(backingDc_, before);
-  return size.cx;
-}
-
 void Win32Window::setFont(std::string_view face, int points, int weight) {
   if (state_ != State::Open) return;
   int dpi = 96;

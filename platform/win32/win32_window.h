@@ -38,10 +38,6 @@ class Win32Window final : public Window {
   // GetMessage, then PeekMessage until the queue is empty.
   void waitAndDispatch() override;
 
-  HWND nativeWindow() const { return window_; }
-  // Width in pixels that print(text) would draw in the current font; 0 when nothing would be drawn.
-  int textWidth(std::string_view text);
-
  private:
   static LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
