@@ -60,8 +60,8 @@ bool Win32Sound::playBlocking(const std::string& path) {
   Buffer* body = std::exchange(waitedFor_, nullptr);
   // The device marks a buffer done once it has taken it into its own buffers, which can be well
   // before it is heard; the play position tells when it has been played.
-  if ((body != nullptr && !waitUntilDone(*body)) ||
-      !waitUntilPlayed(framesQueued_ - leadFrames())) {
+  const std::size_t lead = std::min(leadFrames(), framesQueued_);
+  if ((body != nullptr && !waitUntilDone(*body)) || !waitUntilPlayed(framesQueued_ - lead)) {
     // The device has stopped taking samples: nothing more will be heard from it.
     closeDevice();
     return false;
@@ -82,8 +82,8 @@ void Win32Sound::cutNoWait() {
   const bool noWaitSounding =
       std::any_of(buffers_.begin(), buffers_.end(), [](const auto& b) { return b->noWait; });
   if (!noWaitSounding) return;
-  // waveOutReset ends every buffer at once; what it also takes of a blocking clip is no more than
-  // that clip's last few milliseconds, which are over by the time anything could follow them.
+  // waveOutReset ends every buffer at once; the no-wait clip is the only one queued by now, since
+  // it was started only once the blocking clips before it had played out.
   reset();
 }
 

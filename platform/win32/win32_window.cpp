@@ -33,9 +33,19 @@ bool registerWindowClass(HINSTANCE instance, WNDPROC procedure) {
   return ::RegisterClassExW(&windowClass) != 0 || ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
 
-// The text of a Windows error code, for the one message the operator may have to read.
+// The system's words for an error code, for the one message the operator may have to read.
 std::string errorText(DWORD error) {
-  return "error " + std::to_string(error);
+  const std::string code = "error " + std::to_string(error);
+  char* text = nullptr;
+  const DWORD length = ::FormatMessageA(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+  if (length == 0 || text == nullptr) return code;
+  std::string words(text, length);
+  ::LocalFree(text);
+  while (!words.empty() && (words.back() == '\r' || words.back() == '\n' || words.back() == '.'))
+    words.pop_back();
+  return words + ", " + code;
 }
 
 }  // namespace
