@@ -4,7 +4,7 @@
 # ALSA device. The start-up commands, the polls, a frequency entry and Q reach the radio, the panel
 # says what it should, and memory.dat is written with CR LF lines. Before the panel, the COM port
 # tests of orvane_win32_tests run on the same line. A second run loses the line, finds it again,
-# and is ended by the end of the Windows session.
+# and is closed with Alt+F4; a third is ended by the end of the Windows session.
 #
 # usage: e2e_wine.sh ORVANE_EXE WIN32_TESTS_EXE NATIVE_BUILD_DIR WINE PREFIX
 set -uo pipefail
@@ -79,6 +79,14 @@ wait_for 100 has FA00014195000
 # The panel hears the new frequency before it quits, so it keeps it as the 20 m band memory.
 heard_new() { grep -aq '^RX=FA00014195000' debug.dat; }
 wait_for 100 heard_new
+# The window shows the frequency in large black text, drawn with GDI into the window's bitmap,
+# and nothing below it (the client area's own coordinates: Wine's X window is the client area).
+shot_part() {
+  xwd -id "$window" -silent | convert xwd:- -crop "$3x$4+$1+$2" +repage -colorspace gray \
+    -format '%[fx:minima]' info: 2>/dev/null
+}
+check "the frequency is drawn in the window" test "$(shot_part 285 150 600 80)" = 0
+check "below it the window is blank" test "$(shot_part 285 260 600 60)" = 1
 press q
 wait_for 200 ended "$panel_pid" || kill -KILL "$panel_pid"
 wait "$panel_pid"
@@ -109,8 +117,8 @@ check "then the entry, the 20 m preamplifier, quit and delay (heard ${said[*]:4}
   test "${said[*]:4}" = "connected EF 1 4 point 1 9 5 preamp on ok quit delay"
 
 # Second run: the radio's line goes away and comes back (radiosim ended and started again on a new
-# pseudo-terminal behind the same link), then the Windows session ends as at a log-off (Wine's
-# wineboot sends WM_QUERYENDSESSION and WM_ENDSESSION): memory.dat is saved all the same.
+# pseudo-terminal behind the same link), then Alt+F4 asks the window to close: the panel ends the
+# orderly way and saves memory.dat.
 mv memory.dat memory.first
 mv debug.dat debug.first
 ORVANE_WINE_SOUND_CAPTURE=$work/speech2.raw run_wine "$orvane" >panel2.out 2>&1 &
@@ -124,18 +132,34 @@ start_radiosim "$native/radiosim" "$work" 3 || exit 1
 check "and found again (PORT=open)" wait_for 50 port_line open
 answers_again() { [ "$(tr -d '\r' <debug.dat | sed -n '/^PORT=open$/,$p' | grep -c '^RX=FA')" -ge 1 ]; }
 check "the radio is heard again" wait_for 50 answers_again
+wait_for 300 find_panel_window
+xdotool windowfocus --sync "$window" 2>/dev/null
+xdotool key alt+F4
+wait_for 200 ended "$panel_pid" || kill -KILL "$panel_pid"
+wait "$panel_pid"
+panel_status=$?
+panel_pid=""
+check "Alt+F4 ends the panel with exit code 0 (got $panel_status)" test "$panel_status" -eq 0
+saved() { [ "$(grep -c $'\r$' memory.dat 2>/dev/null)" -eq 21 ]; }
+check "memory.dat saved after Alt+F4" saved
+
+# Third run: the Windows session ends as at a log-off (Wine's wineboot sends WM_QUERYENDSESSION and
+# WM_ENDSESSION): memory.dat is saved all the same.
+rm -f memory.dat debug.dat
+ORVANE_WINE_SOUND_CAPTURE=$work/speech3.raw run_wine "$orvane" >panel3.out 2>&1 &
+panel_pid=$!
+wait_for 300 connected || { echo "FAIL the third panel never heard the radio"; cat panel3.out; exit 1; }
 run_wine wineboot --end-session >/dev/null 2>&1
 wait_for 200 ended "$panel_pid" || kill -KILL "$panel_pid"
 wait "$panel_pid"
 panel_pid=""
-check "memory.dat saved when the session ends" \
-  bash -c "[ \$(grep -c \$'\r\$' memory.dat 2>/dev/null) -eq 21 ]"
+check "memory.dat saved when the session ends" saved
 
 if [ "$failures" -ne 0 ]; then
   echo "--- radio.log (from the panel's start)"; tail -n "+$((mark + 1))" radio.log | head -40
   echo "--- debug.dat"; tr -d '\r' <debug.dat | grep -v '^[TR]X=\(FA\|SM\)' | tail -20
   echo "--- COM port tests"; cat serial_tests.out
-  echo "--- panel output"; cat panel.out panel2.out
+  echo "--- panel output"; cat panel.out panel2.out panel3.out
   exit 1
 fi
 echo "orvane.exe under Wine: all checks passed"
