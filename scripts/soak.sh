@@ -137,7 +137,7 @@ undo_due() {
 }
 
 # --- the panel's state, as its debug log and its speech tell it -----------------------------------
-tuning() { [ "$(grep -a '^TX=AC11' debug.dat | tail -1 | tr -d '\r')" = TX=AC111 ]; }
+tuning() { [ "$(grep -a "^TX=AC11" debug.dat | tail -1 | tr -d "\r")" = "TX=AC111;" ]; }
 # speech_mark: where the panel's speech has got to, in bytes (whole samples). said_since MARK
 # WORDS: whether it has said these clips one after the other since then. Only the new part is read:
 # the file grows by 44 kB a second, silence included.
@@ -164,7 +164,8 @@ say_until() {
   done
   return 1
 }
-# stop_tuning: a tuner run left on locks out every key but T and S, Q included.
+# stop_tuning: a tuner run left on locks out every key but T and S, Q included; T is answered
+# "nc" until the radio is heard again.
 stop_tuning() {
   local i
   for ((i = 0; i < 20; i++)); do tuning || return 0; press t; sleep 0.5; done
@@ -230,7 +231,8 @@ run_panel() {
   undo_due all
   responsive="-" stored="-" band_kept="-" whole="-" exit_code="-" rss_end="-"
   if [ -z "$crashed" ] && ! ended "$panel_pid"; then
-    stop_tuning || note+=" tuner-stuck"
+    stop=Q
+    stop_tuning || { note+=" tuner-stuck"; stop=SIGTERM; }
     press 0 # a digit ends a channel key still waiting for one
     known_frequency
     rand 10; channel=$r
@@ -243,7 +245,8 @@ run_panel() {
     rss_end=$(rss_kb)
     rss_end=${rss_end:--}
     rand 4
-    if [ "$r" -eq 0 ]; then stop=SIGTERM; kill -TERM "$panel_pid"; else stop=Q; press q; fi
+    [ "$r" -eq 0 ] && stop=SIGTERM
+    if [ "$stop" = SIGTERM ]; then kill -TERM "$panel_pid"; else press q; fi
     wait_for 150 ended "$panel_pid" || { crashed="hung at $stop"; kill -KILL "$panel_pid"; }
   elif [ -z "$crashed" ]; then
     crashed="died"
