@@ -32,9 +32,9 @@ cmake -S "$repo" -B "$build" -G Ninja "${options[@]}" >/dev/null || exit 1
 cmake --build "$build" -j "$(nproc)" --target orvane radiosim clip_tags >/dev/null || exit 1
 
 # ASan keeps freed memory in a quarantine of 256 MB to catch late use of it; the panel frees about
-# 1 MB a second (every poll answer redraws the screen), so its resident memory would climb for
-# four minutes and hide any growth of its own. A 16 MB quarantine still holds the last quarter of
-# a minute of frees and fills within the first minute of a run.
+# 1 MB a second (every poll answer reprints the frequency or the S-meter), so its resident memory
+# would climb for four minutes and hide any growth of its own. A 16 MB quarantine still holds the
+# last quarter of a minute of frees and fills within the first minute of a run.
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:quarantine_size_mb=16
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export LSAN_OPTIONS=suppressions=$repo/tests/sdl/lsan_suppressions.txt:print_suppressions=0
