@@ -14,18 +14,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/../lib/checks.sh"
 build=$(cd "${1:?usage: e2e_installed.sh BUILD_DIR}" && pwd)
 source_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/orvane-installed-XXXXXX")
-xvfb_pid=""
-radio_pid=""
-panel_pid=""
-cleanup() {
-  [ -n "$panel_pid" ] && kill -TERM "$panel_pid" 2>/dev/null && wait "$panel_pid" 2>/dev/null
-  [ -n "$radio_pid" ] && kill -TERM "$radio_pid" 2>/dev/null && wait "$radio_pid" 2>/dev/null
-  [ -n "$xvfb_pid" ] && kill -TERM "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
-  if [ "${ORVANE_E2E_KEEP:-0}" = 1 ]; then echo "kept $work"; else rm -rf "$work"; fi
-}
-trap cleanup EXIT
-cd "$work" || exit 1
+e2e_workdir installed
 
 prefix="$work/prefix"
 if ! "${CMAKE:-cmake}" --install "$build" --prefix "$prefix" >install.out 2>&1; then

@@ -17,29 +17,18 @@ win32_tests=${2:?$usage}
 native=$(cd "${3:?$usage}" && pwd)
 wine=${4:?$usage}
 prefix=${5:?$usage}
-for tool in Xvfb xdotool "$native/radiosim" "$native/clip_tags"; do
-  command -v "$tool" >/dev/null || { echo "FAIL: $tool is not there"; exit 1; }
-done
+need Xvfb xdotool "$native/radiosim" "$native/clip_tags"
 run_wine() { bash "$here/wine_run.sh" "$wine" "$prefix" "$@"; }
 wineserver=$(dirname "$wine")/wineserver
 [ -x "$wineserver" ] || wineserver=wineserver
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/orvane-wine-XXXXXX")
-xvfb_pid=""
-radio_pid=""
-panel_pid=""
-cleanup() {
-  [ -n "$panel_pid" ] && kill -KILL "$panel_pid" 2>/dev/null && wait "$panel_pid" 2>/dev/null
+panel_stop_signal=KILL
+extra_cleanup() {
   # Wine's own processes of this prefix (its server, its desktop) end before the display goes.
   WINEPREFIX=$prefix "$wineserver" -k 2>/dev/null
   WINEPREFIX=$prefix "$wineserver" -w 2>/dev/null
-  [ -n "$radio_pid" ] && kill -TERM "$radio_pid" 2>/dev/null && wait "$radio_pid" 2>/dev/null
-  [ -n "$xvfb_pid" ] && kill -TERM "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
-  if [ "${ORVANE_E2E_KEEP:-0}" = 1 ]; then echo "kept $work"; else rm -rf "$work"; fi
 }
-trap cleanup EXIT
-
-cd "$work" || exit 1
+e2e_workdir wine
 start_xvfb "$work" || exit 1
 start_radiosim "$native/radiosim" "$work" 3 || exit 1
 
