@@ -22,13 +22,17 @@ constexpr char kUsage[] =
     "Start it in the directory that holds its files:\n"
     "  orvane.cfg   seven lines: port, speed, power, SWR wording, top band, power switch, debug "
     "log\n"
-    "  wave/        the spoken clips\n"
+    "  wave/        the station's own recordings of clips (optional: a clip not found\n"
+    "               there is played from the set installed with orvane)\n"
     "  memory.dat   band memories and memory channels (written at exit)\n"
     "  debug.dat    the debug log, when the configuration asks for it\n"
     "  comN         optional link to the radio's serial device for port N\n"
     "               (otherwise port N is /dev/ttyS<N-1>)\n"
     "\n"
-    "Press H in the window for spoken help, Q to quit.\n";
+    "Make such a directory with: orvane-station DIR DEVICE\n"
+    "\n"
+    "Press H in the window for spoken help, Q to quit. More in the manual page, orvane(1),\n"
+    "and the user guide, /usr/share/doc/orvane/guide.md (under the prefix it was installed to).\n";
 
 }  // namespace
 
@@ -51,6 +55,10 @@ int main(int argc, char** argv) {
 
   orvane::SdlSound sound;
   orvane::PosixFileSystem files;
+  // The installed clip set, found from where this program lies, so a tree installed under any
+  // prefix (or moved there) speaks. ORVANE_INSTALLED_CLIPS is the path from the installed program's
+  // directory to the installed clips, given by the build.
+  files.addFallbackDirectory("wave/", orvane::besideExecutable(ORVANE_INSTALLED_CLIPS));
   orvane::PosixClock clock;
   orvane::PosixSerialPorts serial;
   // A failure to start is the one told in words rather than by a clip (runPanel says it): the

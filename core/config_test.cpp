@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sstream>
+
 namespace orvane {
 namespace {
 
@@ -98,6 +101,24 @@ TEST(Config, MissingFileLeavesEverySettingEmpty) {
   EXPECT_EQ(s.baudRate, 0);
   EXPECT_EQ(s.powerWatts, 0);
   EXPECT_TRUE(s.topBand.empty());
+  EXPECT_EQ(s.debugLog, 0);
+}
+
+// The example that orvane-station puts into a new station is read as it stands: its comments come
+// after the seventh line, where they cannot shift a value, and it sets what its comments say.
+TEST(Config, StationExampleReadsAsItsCommentsSay) {
+  std::ifstream in(ORVANE_SOURCE_DIR "/tools/station/orvane.cfg", std::ios::binary);
+  ASSERT_TRUE(in);
+  std::stringstream text;
+  text << in.rdbuf();
+  PanelState s;
+  applyConfiguration(text.str(), s);
+  EXPECT_EQ(s.comPort, 1);
+  EXPECT_EQ(s.baudRate, 9600);
+  EXPECT_EQ(s.powerWatts, 100);
+  EXPECT_EQ(s.swrWording, 1);
+  EXPECT_EQ(s.topBand.str(), "1");
+  EXPECT_EQ(s.powerSwitch, 0);
   EXPECT_EQ(s.debugLog, 0);
 }
 

@@ -30,14 +30,18 @@ ln -sfn "$repo/wave" wave
 printf 'port 3\r\nspeed 9600\r\npower 100\r\nswr 1\r\ntopband 7\r\nswitch 0\r\ndebug 1\r\n' \
   >orvane.cfg
 
-"$repo/build/radiosim" --dir . --port 3 --baud 9600 --log radio.log --control radio.ctl &
+# The S-meter drifts like a band with signals on it; "smeter N" on the control FIFO holds it still.
+"$repo/build/radiosim" --dir . --port 3 --baud 9600 --drift --log radio.log --control radio.ctl &
 radio=$!
 trap 'kill -TERM "$radio" 2>/dev/null; wait "$radio" 2>/dev/null || true' EXIT
 for _ in $(seq 50); do [ -L com3 ] && break; sleep 0.1; done
 
 cat <<TEXT
-The simulated radio is on demo/com3. Its log is demo/radio.log; turn its knob with, e.g.,
-  echo "freq 7074000" > demo/radio.ctl     echo "smeter 27" > demo/radio.ctl
+The simulated radio is on demo/com3; its S-meter drifts like a band with signals. Its log is
+demo/radio.log. Turn its knob from another terminal, in the repository's directory:
+  echo "freq 7074000" > demo/radio.ctl    the VFO goes to 7.074 MHz (press F to hear it)
+  echo "smeter 27" > demo/radio.ctl       a steady S9 signal (press S); "drift on" lets it wander
+  echo "swr 12" > demo/radio.ctl          a poor antenna for the tuner (T, then S, then T)
 Keys, $where: F frequency, B band, M mode, S meter, T tune, H help, Q quit.
 TEXT
 "$repo/build/orvane" "${front_end[@]}"

@@ -22,6 +22,12 @@ packages=(
   libhamlib-utils
   # the fault tests: a mount namespace with a read-only bind mount and a small tmpfs
   util-linux mount
+  # the install test: reading the manual pages, checking the desktop entry; the Debian package:
+  # dpkg-shlibdeps (dpkg-dev) and file, which CPack uses to find the programs' libraries
+  man-db desktop-file-utils dpkg-dev file
+  # the Windows build: the mingw-w64 cross compiler, GoogleTest's sources for it, Wine to run its
+  # tests, zip for the release
+  g++-mingw-w64-x86-64 googletest wine64 zip
   # the terminal test types into the panel through a pseudo-terminal of its own (tests/term/)
   python3
   "$@"

@@ -2,6 +2,7 @@
 # Generates the panel's clip set: one WAV file for every clip name the panel can play.
 #
 #   tools/make-clips.sh [options]
+#   orvane-make-clips [options]      the same, installed with the panel
 #
 #   --engine NAME    flite (default), espeak-ng or festival
 #   --voice NAME     the engine's voice: flite awb (default), rms, slt, kal16; espeak-ng a voice
@@ -15,7 +16,9 @@
 #                    (default 140: brisk, see below)
 #   --help-rate PERCENT  speaking rate of the spoken help (default 100: it is listened to, not
 #                    glanced at)
-#   --out DIR        where the set goes (default: wave/ of this repository)
+#   --out DIR        where the set goes (default: wave/ of this repository; installed, wave/ in
+#                    the working directory: run it in a station directory, and the station has
+#                    a voice of its own, which the panel prefers to the installed set)
 #   --own DIR        the operator's own recordings. A file there named like a clip ("7.wav",
 #                    "Power.wav"; any letter case; also .flac, .ogg, .aiff, .au) always replaces
 #                    the generated clip, after conversion to the set's format.
@@ -70,6 +73,15 @@ help_text="$here/clips/help.txt"
 delay_seconds=1.5
 install=1
 vocabulary="$repo/speech/vocabulary.h"
+# Installed as bin/orvane-make-clips, the word lists and the panel's clip names are in
+# share/orvane/clips, and the set goes to the station in the working directory.
+installed_data="$repo/share/orvane/clips"
+if [ ! -f "$vocabulary" ] && [ -f "$installed_data/vocabulary.h" ]; then
+  words="$installed_data/words.txt"
+  help_text="$installed_data/help.txt"
+  vocabulary="$installed_data/vocabulary.h"
+  out="$PWD/wave"
+fi
 
 usage() { sed -n '2,/^set -euo/p' "${BASH_SOURCE[0]}" | sed '/^set -euo/d; s/^# \{0,1\}//'; }
 die() { echo "make-clips: $*" >&2; exit 1; }

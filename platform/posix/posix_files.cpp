@@ -111,6 +111,21 @@ std::string replacedPath(const std::string& name) {
   return resolved;
 }
 
+// path itself when it is a regular file, else the first regular file of its directory whose name
+// matches ignoring case.
+std::optional<std::string> findInDirectory(const std::string& path) {
+  if (isRegularFile(path)) return path;
+  const SplitPath split = splitPath(path);
+  if (split.name.empty()) return std::nullopt;
+  std::optional<std::string> found;
+  for (const std::string& entry : directoryEntries(split.directory)) {
+    if (!equalIgnoringCase(entry, split.name)) continue;
+    const std::string candidate = split.directory + entry;
+    if (isRegularFile(candidate) && (!found || candidate < *found)) found = candidate;
+  }
+  return found;
+}
+
 }  // namespace
 
 std::optional<std::string> PosixFileSystem::readFile(const std::string& name) {
@@ -159,16 +174,29 @@ bool PosixFileSystem::replaceFile(const std::string& name, std::string_view cont
 }
 
 std::optional<std::string> PosixFileSystem::findFile(const std::string& path) {
-  if (isRegularFile(path)) return path;
-  const SplitPath split = splitPath(path);
-  if (split.name.empty()) return std::nullopt;
-  std::optional<std::string> found;
-  for (const std::string& entry : directoryEntries(split.directory)) {
-    if (!equalIgnoringCase(entry, split.name)) continue;
-    const std::string candidate = split.directory + entry;
-    if (isRegularFile(candidate) && (!found || candidate < *found)) found = candidate;
+  if (auto found = findInDirectory(path)) return found;
+  for (const Fallback& fallback : fallbacks_) {
+    if (path.compare(0, fallback.prefix.size(), fallback.prefix) != 0) continue;
+    if (auto found = findInDirectory(fallback.directory + path.substr(fallback.prefix.size())))
+      return found;
   }
-  return found;
+  return std::nullopt;
+}
+
+void PosixFileSystem::addFallbackDirectory(std::string prefix, std::string directory) {
+  if (prefix.empty() || directory.empty()) return;
+  if (directory.back() != '/') directory += '/';
+  fallbacks_.push_back({std::move(prefix), std::move(directory)});
+}
+
+std::string besideExecutable(std::string_view relative) {
+  char self[4096];
+  const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+  if (n <= 0) return {};
+  const std::string program(self, static_cast<std::size_t>(n));
+  const std::string directory = splitPath(program).directory;
+  if (directory.empty()) return {};
+  return directory + std::string(relative);
 }
 
 }  // namespace orvane

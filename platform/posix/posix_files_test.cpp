@@ -228,6 +228,50 @@ TEST_F(PosixFilesTest, RelativeNamesAreTakenInTheWorkingDirectory) {
   EXPECT_EQ(cfg, "orvane.cfg");
 }
 
+// The station's own recordings win, clip by clip; the installed set speaks the rest, and only for
+// paths under the fallback's prefix.
+TEST_F(PosixFilesTest, FindFileFallsBackToTheInstalledSetFileByFile) {
+  const auto previous = std::filesystem::current_path();
+  std::filesystem::current_path(dir.path());
+  const std::string installed = dir / "share/orvane/wave";
+  std::filesystem::create_directories(installed);
+  for (const char* name : {"ts.wav", "Power.wav", "ok.wav", "delay.wav"})
+    writeFile(installed + "/" + name, "RIFF");
+  std::filesystem::create_directory("wave");
+  writeFile("wave/TS.wav", "own");
+  writeFile("delay.wav", "not a clip");
+  files.addFallbackDirectory("wave/", installed);
+  const struct {
+    std::string asked;
+    std::optional<std::string> found;
+  } cases[] = {
+      {"wave/ts.wav", "wave/TS.wav"},  // an own recording, in another letter case
+      {"wave/power.wav", installed + "/Power.wav"},
+      {"wave/ok.wav", installed + "/ok.wav"},
+      {"wave/nc.wav", std::nullopt},   // in neither set
+      {"delay.wav", "delay.wav"},      // outside wave/: the working directory only
+      {"ok.wav", std::nullopt},        // not redirected without the prefix
+      {"waves/ok.wav", std::nullopt},  // the prefix is a whole directory name
+  };
+  std::vector<std::optional<std::string>> found;
+  for (const auto& c : cases) found.push_back(files.findFile(c.asked));
+  // Without a wave/ of its own at all, every clip comes from the installed set.
+  std::filesystem::remove_all("wave");
+  const auto withoutOwnSet = files.findFile("wave/ts.wav");
+  std::filesystem::current_path(previous);
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    SCOPED_TRACE(cases[i].asked);
+    EXPECT_EQ(found[i], cases[i].found);
+  }
+  EXPECT_EQ(withoutOwnSet, installed + "/ts.wav");
+}
+
+TEST(BesideExecutableTest, NamesAPlaceBesideTheRunningProgram) {
+  const std::string path = besideExecutable("../share/orvane/wave");
+  const auto self = std::filesystem::canonical("/proc/self/exe");
+  EXPECT_EQ(path, self.parent_path().string() + "/../share/orvane/wave");
+}
+
 TEST(PosixClockTest, GivesLocalNotUniversalTime) {
   const char* oldTz = ::getenv("TZ");
   const std::string saved = oldTz != nullptr ? oldTz : "";

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/platform.h"
 #include "platform/posix/unique_fd.h"
@@ -27,9 +28,29 @@ class PosixFileSystem : public FileSystem {
   bool replaceFile(const std::string& name, std::string_view contents) override;
   // Letter case is compared for ASCII letters only. When several names in the directory differ
   // from path's name only in case, the first of them in byte order is taken, so the choice never
-  // depends on the order the directory happens to list them in.
+  // depends on the order the directory happens to list them in. A path that is not found and
+  // begins with the prefix of a fallback directory is looked for there in the same way.
   std::optional<std::string> findFile(const std::string& path) override;
+
+  // A second place for the files under a relative directory: findFile("wave/ts.wav") with the
+  // prefix "wave/" and the directory "/usr/share/orvane/wave" takes /usr/share/orvane/wave/ts.wav
+  // when the working directory's wave/ has no ts.wav. The decision is made file by file, so a
+  // station that has recorded a few clips of its own hears those and the installed set for the
+  // rest. An empty directory adds nothing.
+  void addFallbackDirectory(std::string prefix, std::string directory);
+
+ private:
+  struct Fallback {
+    std::string prefix;
+    std::string directory;
+  };
+  std::vector<Fallback> fallbacks_;
 };
+
+// directory + "/" + relative, where directory is the one that holds the running program itself
+// (after every symbolic link is followed), so an installed tree finds its data wherever it was
+// installed to. Empty when the program's own path cannot be told.
+std::string besideExecutable(std::string_view relative);
 
 class PosixClock : public Clock {
  public:

@@ -2,6 +2,36 @@
 
 failures=0
 
+# need TOOL...: the test fails at once when something it needs is not installed.
+need() {
+  local tool
+  for tool in "$@"; do
+    command -v "$tool" >/dev/null || { echo "FAIL: $tool is not installed"; exit 1; }
+  done
+}
+
+# e2e_workdir NAME: a fresh working directory for the test, which becomes the current directory,
+# and a clean-up at exit: the panel, the simulated radio and the X server the script started end
+# in that order (the panel with $panel_stop_signal, TERM unless the script says otherwise), the
+# script's own extra_cleanup runs (if it has one) once the panel is gone, and the directory is
+# removed (ORVANE_E2E_KEEP=1 keeps it).
+xvfb_pid=""
+radio_pid=""
+panel_pid=""
+panel_stop_signal=TERM
+end_everything() {
+  [ -n "$panel_pid" ] && kill "-$panel_stop_signal" "$panel_pid" 2>/dev/null && wait "$panel_pid" 2>/dev/null
+  [ "$(type -t extra_cleanup)" = function ] && extra_cleanup
+  [ -n "$radio_pid" ] && kill -TERM "$radio_pid" 2>/dev/null && wait "$radio_pid" 2>/dev/null
+  [ -n "$xvfb_pid" ] && kill -TERM "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+  if [ "${ORVANE_E2E_KEEP:-0}" = 1 ]; then echo "kept $work"; else rm -rf "$work"; fi
+}
+e2e_workdir() {
+  work=$(mktemp -d "${TMPDIR:-/tmp}/orvane-$1-XXXXXX")
+  trap end_everything EXIT
+  cd "$work" || exit 1
+}
+
 # check DESCRIPTION COMMAND...: runs the command, reports ok or FAIL, counts failures.
 check() {
   local what=$1

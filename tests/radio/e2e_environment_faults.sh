@@ -17,22 +17,9 @@ source "$here/../lib/panel_runs.sh"
 build=$(cd "${1:?usage: e2e_environment_faults.sh BUILD_DIR}" && pwd)
 orvane="$build/orvane"
 radiosim="$build/radiosim"
-for tool in Xvfb xdotool perl od; do
-  command -v "$tool" >/dev/null || { echo "FAIL: $tool is not installed"; exit 1; }
-done
+need Xvfb xdotool perl od
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/orvane-environment-XXXXXX")
-xvfb_pid=""
-radio_pid=""
-panel_pid=""
-cleanup() {
-  [ -n "$panel_pid" ] && kill -TERM "$panel_pid" 2>/dev/null && wait "$panel_pid" 2>/dev/null
-  [ -n "$radio_pid" ] && kill -TERM "$radio_pid" 2>/dev/null && wait "$radio_pid" 2>/dev/null
-  [ -n "$xvfb_pid" ] && kill -TERM "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
-  if [ "${ORVANE_E2E_KEEP:-0}" = 1 ]; then echo "kept $work"; else rm -rf "$work"; fi
-}
-trap cleanup EXIT
-cd "$work" || exit 1
+e2e_workdir environment
 
 start_radiosim "$radiosim" "$work" || exit 1
 config='port 3\r\nspeed 9600\r\npower 100\r\nswr 1\r\ntopband 7\r\nswitch 0\r\ndebug 1\r\n'

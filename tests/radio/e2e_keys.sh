@@ -10,23 +10,9 @@ source "$(dirname "${BASH_SOURCE[0]}")/../lib/checks.sh"
 build=$(cd "${1:?usage: e2e_keys.sh BUILD_DIR}" && pwd)
 orvane="$build/orvane"
 radiosim="$build/radiosim"
-for tool in Xvfb xdotool; do
-  command -v "$tool" >/dev/null || { echo "FAIL: $tool is not installed"; exit 1; }
-done
+need Xvfb xdotool
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/orvane-keys-XXXXXX")
-xvfb_pid=""
-radio_pid=""
-panel_pid=""
-cleanup() {
-  [ -n "$panel_pid" ] && kill -TERM "$panel_pid" 2>/dev/null && wait "$panel_pid" 2>/dev/null
-  [ -n "$radio_pid" ] && kill -TERM "$radio_pid" 2>/dev/null && wait "$radio_pid" 2>/dev/null
-  [ -n "$xvfb_pid" ] && kill -TERM "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
-  if [ "${ORVANE_E2E_KEEP:-0}" = 1 ]; then echo "kept $work"; else rm -rf "$work"; fi
-}
-trap cleanup EXIT
-
-cd "$work" || exit 1
+e2e_workdir keys
 
 start_xvfb "$work" || exit 1
 

@@ -12,22 +12,9 @@ set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/../lib/checks.sh"
 
 build=$(cd "${1:?usage: e2e_reconnect.sh BUILD_DIR}" && pwd)
-for tool in Xvfb xdotool; do
-  command -v "$tool" >/dev/null || { echo "FAIL: $tool is not installed"; exit 1; }
-done
+need Xvfb xdotool
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/orvane-reconnect-XXXXXX")
-xvfb_pid=""
-radio_pid=""
-panel_pid=""
-cleanup() {
-  [ -n "$panel_pid" ] && kill -TERM "$panel_pid" 2>/dev/null && wait "$panel_pid" 2>/dev/null
-  [ -n "$radio_pid" ] && kill -TERM "$radio_pid" 2>/dev/null && wait "$radio_pid" 2>/dev/null
-  [ -n "$xvfb_pid" ] && kill -TERM "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
-  if [ "${ORVANE_E2E_KEEP:-0}" = 1 ]; then echo "kept $work"; else rm -rf "$work"; fi
-}
-trap cleanup EXIT
-cd "$work" || exit 1
+e2e_workdir reconnect
 
 start_xvfb "$work" || exit 1
 printf 'port57\r\nspeed 9600\r\npower 100\r\nswr 1\r\ntopband 7\r\nswitch 0\r\ndebug 1\r\n' >orvane.cfg

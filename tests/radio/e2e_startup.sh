@@ -14,17 +14,7 @@ radiosim="$build/radiosim"
 [ -x "$orvane" ] || { echo "FAIL: $orvane not built"; exit 1; }
 [ -x "$radiosim" ] || { echo "FAIL: $radiosim not built"; exit 1; }
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/orvane-e2e-XXXXXX")
-radio_pid=""
-panel_pid=""
-cleanup() {
-  [ -n "$panel_pid" ] && kill -TERM "$panel_pid" 2>/dev/null && wait "$panel_pid" 2>/dev/null
-  [ -n "$radio_pid" ] && kill -TERM "$radio_pid" 2>/dev/null && wait "$radio_pid" 2>/dev/null
-  if [ "${ORVANE_E2E_KEEP:-0}" = 1 ]; then echo "kept $work"; else rm -rf "$work"; fi
-}
-trap cleanup EXIT
-
-cd "$work" || exit 1
+e2e_workdir e2e
 # Port 3, 9600 baud, 50 W, SWR wording 1, top band 10 m, no power switching, debug log on.
 printf 'port 3\r\nspeed 9600\r\npower 50\r\nswr 1\r\ntopband 1\r\nswitch 0\r\ndebug 1\r\n' >orvane.cfg
 

@@ -18,15 +18,7 @@ command -v rigctl >/dev/null || {
   exit 1
 }
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/orvane-rigctl-XXXXXX")
-radio_pid=""
-cleanup() {
-  [ -n "$radio_pid" ] && kill -TERM "$radio_pid" 2>/dev/null && wait "$radio_pid" 2>/dev/null
-  if [ "${ORVANE_E2E_KEEP:-0}" = 1 ]; then echo "kept $work"; else rm -rf "$work"; fi
-}
-trap cleanup EXIT
-
-cd "$work" || exit 1
+e2e_workdir rigctl
 start_radiosim "$radiosim" "$work" || exit 1
 
 # rig NAME COMMAND...: one rigctl run on the radio's link; its output in NAME.out, exit code in

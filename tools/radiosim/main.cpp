@@ -17,9 +17,11 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: radiosim [--dir DIR] [--port N] [--baud RATE] [--log FILE|-] [--control FIFO]\n"
-    "                [--turnaround MS] [--freq HZ] [--off] [--log-clock start|monotonic]\n"
+    "                [--turnaround MS] [--freq HZ] [--off] [--drift]\n"
+    "                [--log-clock start|monotonic]\n"
     "Links DIR/comN (default ./com3) to a pseudo-terminal on which a simulated Kenwood\n"
-    "transceiver answers CAT commands at RATE baud (default 9600).\n";
+    "transceiver answers CAT commands at RATE baud (default 9600). --drift lets its S-meter\n"
+    "wander like a band with signals.\n";
 
 std::optional<long long> number(const char* text) {
   char* end = nullptr;
@@ -35,6 +37,10 @@ std::optional<radiosim::Options> parseArguments(int argc, char** argv) {
     const std::string arg = argv[i];
     if (arg == "--off") {
       o.startSwitchedOff = true;
+      continue;
+    }
+    if (arg == "--drift") {
+      o.drift = true;
       continue;
     }
     if (arg == "--help" || i + 1 >= argc) return std::nullopt;

@@ -25,7 +25,7 @@ namespace {
 
 // A command longer than this without its ";" is line noise, not a command.
 constexpr std::size_t kLongestCommand = 64;
-constexpr double kHousekeepingSeconds = 0.25;
+constexpr double kHousekeepingSeconds = BandDrift::kStepSeconds;
 // Time without traffic after which the line counts as unused.
 constexpr double kQuietSeconds = 1.0;
 constexpr double kDefaultSplitPause = 0.12;
@@ -135,7 +135,9 @@ void EventLog::write(double seconds, std::string_view text) {
 // ---- setting up
 
 Simulator::Simulator(Options options)
-    : options_(std::move(options)), started_(std::chrono::steady_clock::now()) {
+    : options_(std::move(options)),
+      started_(std::chrono::steady_clock::now()),
+      drifting_(options_.drift) {
   radio_.tuneVfo(0, options_.startHz);
   radio_.tuneVfo(1, options_.startHz);
   radio_.setPower(!options_.startSwitchedOff);
@@ -369,7 +371,10 @@ void Simulator::control(const std::string& line) {
       ok = false;
     }
   } else if (verb == "smeter" && number && second.empty()) {
+    drifting_ = false;  // the signal set by hand stays where it was put
     radio_.setSignal(static_cast<int>(*number));
+  } else if (verb == "drift" && (first == "on" || first == "off") && second.empty()) {
+    drifting_ = first == "on";
   } else if (verb == "swr" && number && second.empty()) {
     radio_.setAntennaSwr(static_cast<int>(*number));
   } else if (verb == "silent" && (first == "on" || first == "off")) {
@@ -441,6 +446,7 @@ bool Simulator::lockHeldOnSlave() const {
 // mode without a lock is one nobody holds any more.
 void Simulator::housekeeping(double at) {
   radio_.advance(at);
+  if (drifting_) radio_.setSignal(drift_.step());
   if (!plugged_ || lockHeldOnSlave()) return;
   int exclusive = 0;
   if (::ioctl(slave_.get(), TIOCGEXCL, &exclusive) == 0 && exclusive != 0) {

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "band_drift.h"
 #include "platform/posix/unique_fd.h"
 #include "radio_model.h"
 
@@ -27,6 +28,7 @@ struct Options {
   // Log times on the system's monotonic clock (CLOCK_MONOTONIC, seconds) instead of seconds since
   // start, so that they can be set against other programs' timestamps of the same clock.
   bool logMonotonic = false;
+  bool drift = false;  // the S-meter wanders like a band with signals (BandDrift)
 };
 
 // One line per event: "<seconds since start, 6 decimals> <text>". The text is the command as
@@ -120,6 +122,9 @@ class Simulator {
   double slowSeconds_ = 0;
   std::optional<double> splitPause_;
   bool quit_ = false;
+  // The S-meter drift, stepped by the housekeeping, which comes every BandDrift::kStepSeconds.
+  BandDrift drift_;
+  bool drifting_ = false;
   std::mt19937 noise_{1963};
 };
 

@@ -1,0 +1,80 @@
+// Orvane for Windows: builds the Win32 platform and runs the panel. A program of the windows
+// subsystem: started from Explorer or a shortcut it opens no console of its own.
+#include <cstring>
+#include <string>
+
+#include "panel/panel.h"
+#include "platform/win32/win32_platform.h"
+#include "platform/win32/win32_sound.h"
+#include "platform/win32/win32_window.h"
+
+namespace {
+
+constexpr char kUsage[] =
+    "Usage: orvane [--help] [--version]\r\n"
+    "\r\n"
+    "Orvane is a spoken control panel for Kenwood TS-series HF transceivers, worked from the\r\n"
+    "keyboard and answering with speech.\r\n"
+    "\r\n"
+    "Start it in the folder that holds its files:\r\n"
+    "  orvane.cfg   seven lines: port, speed, power, SWR wording, top band, power switch, debug "
+    "log\r\n"
+    "  wave\\        the spoken clips\r\n"
+    "  memory.dat   band memories and memory channels (written at exit)\r\n"
+    "  debug.dat    the debug log, when the configuration asks for it\r\n"
+    "\r\n"
+    "The first line of orvane.cfg names the radio's COM port by its number (port 3 for COM3).\r\n"
+    "Press H in the window for spoken help, Q to quit.\r\n";
+
+bool writeAll(HANDLE out, const std::string& text) {
+  DWORD written = 0;
+  return ::WriteFile(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+         written == text.size();
+}
+
+// A program of the windows subsystem has no console. Its output goes where whoever started it
+// sent it (a file or a pipe), else to the console of the command prompt it was started from,
+// else into a message box, which a screen reader reads out like any dialog.
+void tellOperator(const std::string& text, UINT icon) {
+  HANDLE out = ::GetStdHandle(icon == MB_ICONERROR ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+  if (out != nullptr && out != INVALID_HANDLE_VALUE && ::GetFileType(out) != FILE_TYPE_UNKNOWN &&
+      writeAll(out, text)) {
+    return;
+  }
+  if (::AttachConsole(ATTACH_PARENT_PROCESS)) {
+    orvane::UniqueHandle console(::CreateFileW(L"CONOUT$", GENERIC_WRITE, FILE_SHARE_WRITE, nullptr,
+                                               OPEN_EXISTING, 0, nullptr));
+    // The prompt was printed when the program started; a line break sets the text apart from it.
+    if (console && writeAll(console.get(), "\r\n" + text)) return;
+  }
+  ::MessageBoxA(nullptr, text.c_str(), "Orvane", MB_OK | icon);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0 ||
+        std::strcmp(argv[i], "/?") == 0) {
+      tellOperator(kUsage, MB_ICONINFORMATION);
+      return 0;
+    }
+    if (std::strcmp(argv[i], "--version") == 0) {
+      tellOperator(std::string("orvane ") + orvane::kVersion + "\r\n", MB_ICONINFORMATION);
+      return 0;
+    }
+  }
+  // Every other argument is ignored: the panel is configured by its file alone.
+
+  orvane::Win32Window window;
+  orvane::Win32Sound sound;
+  orvane::Win32FileSystem files;
+  orvane::Win32Clock clock;
+  orvane::Win32SerialPorts serial;
+  orvane::Panel panel(orvane::Platform{window, sound, files, clock, serial});
+  const int status = panel.run();
+  // The one failure told in words rather than by a clip: the panel has done nothing at all.
+  if (status == orvane::kExitNoWindow)
+    tellOperator("orvane: " + window.whyNotOpen() + "\r\n", MB_ICONERROR);
+  return status;
+}

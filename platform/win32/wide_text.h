@@ -1,0 +1,13 @@
+// The panel's texts are UTF-8 (file names are plain ASCII in practice); the Windows functions
+// that take names want UTF-16.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace orvane {
+
+// The UTF-16 form of a UTF-8 text; bytes that are no UTF-8 become U+FFFD.
+std::wstring widen(std::string_view text);
+
+}  // namespace orvane
