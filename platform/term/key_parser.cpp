@@ -259,6 +259,13 @@ void KeyParser::takeByte(char byte, KeyClock::time_point at, std::vector<TypedKe
 void KeyParser::continueSequence(char byte, KeyClock::time_point at, std::vector<TypedKey>& out) {
   const auto b = static_cast<unsigned char>(byte);
   if (partial_.size() == 1 && byte != '[' && byte != 'O') {
+    // Alt with a key: the terminal writes Escape and the key's character in one go, so they
+    // arrive together, where a person typing Escape and then a key is tens of milliseconds apart.
+    // It gives nothing, as in the window: Alt-T must not start the tuner.
+    if (at == lastByteAt_ && b >= 0x20 && b <= 0x7e) {
+      endSequence(std::nullopt, at, out);
+      return;
+    }
     // Escape, then a key that begins no sequence: Escape was a key of its own, and the next key
     // is never swallowed by it.
     endSequence(vk::kEscape, lastByteAt_, out);

@@ -40,8 +40,9 @@ class KeyParser {
   // keyboard the same way on every layout ("!", "&", "e" with an accent, ...) give nothing: on
   // another layout the same character is another key, and a digit typed by mistake would tune.
   // Sequences: the arrows, Home, End, Insert, Delete, Page Up and Down, F1..F12 (F10 gives nothing:
-  // a system key, as in the window). A sequence with Alt (or Meta) gives nothing, as Alt
-  // combinations do in the window; Shift and Ctrl leave the key as it is. An unknown sequence
+  // a system key, as in the window). A sequence with Alt (or Meta), and Escape arriving together
+  // with a character (Alt with that key), give nothing, as Alt combinations do in the window;
+  // Shift and Ctrl leave the key as it is. An unknown sequence
   // is read to its end and gives nothing.
   void feed(std::string_view bytes, KeyClock::time_point at, std::vector<TypedKey>& out);
 

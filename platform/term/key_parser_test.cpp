@@ -69,6 +69,7 @@ const SequenceCase kSequences[] = {
     {"Ctrl with F5", "\x1b[15;5~", {kF1 + 4}},
     {"Alt with an arrow gives nothing", "\x1b[1;3A", {}},
     {"Alt with F5 gives nothing", "\x1b[15;3~", {}},
+    {"Alt with a letter gives nothing, the letter alone its key", "\x1btt", {'T'}},
     {"modifier straight after O", "\x1bO5P", {kF1}},
     {"keypad Enter in application mode", "\x1bOM", {vk::kEnter}},
     // The Linux console
@@ -89,10 +90,6 @@ const SequenceCase kSequences[] = {
     {"unknown final after O", "\x1bOzq", {'Q'}},
     {"overlong sequence read whole", "\x1b[11111111111111111111111111111111111111~q", {'Q'}},
     {"a control character cuts a sequence off and counts", "\x1b[1\x03", {kInterruptKey}},
-    {"Escape then a key that begins no sequence: both",
-     "\x1b"
-     "f",
-     {kEsc, 'F'}},
     {"Escape twice", "\x1b\x1b", {kEsc, kEsc}},
 };
 

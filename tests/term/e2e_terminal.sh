@@ -14,19 +14,14 @@ source "$here/../lib/checks.sh"
 
 build=$(cd "${1:?usage: e2e_terminal.sh BUILD_DIR}" && pwd)
 orvane="$build/orvane"
-command -v python3 >/dev/null || { echo "FAIL: python3 is not installed"; exit 1; }
+need python3
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/orvane-terminal-XXXXXX")
-radio_pid=""
 runner_pid=""
-cleanup() {
+extra_cleanup() {
   [ -n "$runner_pid" ] && kill -TERM "$(cat "$run.pid" 2>/dev/null)" 2>/dev/null &&
     wait "$runner_pid" 2>/dev/null
-  [ -n "$radio_pid" ] && kill -TERM "$radio_pid" 2>/dev/null && wait "$radio_pid" 2>/dev/null
-  if [ "${ORVANE_E2E_KEEP:-0}" = 1 ]; then echo "kept $work"; else rm -rf "$work"; fi
 }
-trap cleanup EXIT
-cd "$work" || exit 1
+e2e_workdir terminal
 source "$here/../lib/panel_runs.sh"
 ulimit -c 0  # the crash below leaves no core file
 
@@ -136,6 +131,7 @@ key_gives xterm '\x1bOR' NB1
 key_gives xterm '\x1bOS' NR1
 key_gives xterm '\x1b[15~' NT10
 key_gives xterm '\x1b[17~'
+key_gives xterm '\x1bt'  # Alt-T: neither Escape nor the tuner
 key_gives xterm m MD2
 key_gives xterm m MD3
 key_gives xterm '\x1b[17~' SWT28
