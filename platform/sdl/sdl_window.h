@@ -6,13 +6,13 @@
 
 #include <chrono>
 #include <cstddef>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/platform.h"
 #include "platform/sdl/sdl_fonts.h"
+#include "platform/tick_grid.h"
 
 namespace orvane {
 
@@ -53,11 +53,6 @@ class SdlWindow final : public Window {
   int textWidth(std::string_view text);
 
  private:
-  using Clock = std::chrono::steady_clock;
-  struct Timer {
-    Clock::duration period{};
-    Clock::time_point due;
-  };
   // A print whose pixels still stand on the backing surface as it drew them: nothing drawn since
   // overlaps them. Printing the same text in the same font at the same place again would draw
   // exactly these pixels, so it is skipped: the radio's answers repeat the same frequency and
@@ -104,7 +99,7 @@ class SdlWindow final : public Window {
   bool frameFitted_ = false;
   int printX_ = 0;
   int printY_ = 0;
-  std::map<int, Timer> timers_;
+  TickGrid timers_;
   std::vector<StandingPrint> standing_;
 };
 

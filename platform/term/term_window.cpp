@@ -64,13 +64,11 @@ void TermWindow::print(std::string_view text) {
 }
 
 void TermWindow::startTimer(int id, int periodMs) {
-  if (state_ != State::Open) return;
-  const Clock::duration period = std::chrono::milliseconds(std::max(1, periodMs));
-  timers_[id] = Timer{period, Clock::now() + period};
+  if (state_ == State::Open) timers_.start(id, periodMs);
 }
 
 void TermWindow::stopTimer(int id) {
-  if (state_ == State::Open) timers_.erase(id);
+  if (state_ == State::Open) timers_.stop(id);
 }
 
 void TermWindow::waitAndDispatch() {
@@ -102,22 +100,10 @@ void TermWindow::waitAndDispatch() {
 
 // Delivers one tick for every timer that is due. Returns whether any was.
 bool TermWindow::deliverDueTicks() {
-  const Clock::time_point now = Clock::now();
-  std::vector<int> due;
-  for (const auto& [id, timer] : timers_) {
-    if (timer.due <= now) due.push_back(id);
-  }
-  for (const int id : due) {
-    // The handler may have stopped or restarted the timer, or closed the window.
-    if (state_ != State::Open) break;
-    auto it = timers_.find(id);
-    if (it == timers_.end() || it->second.due > now) continue;
-    Timer& timer = it->second;
-    // The next tick stays on the grid; the ticks missed while the program was busy are dropped.
-    timer.due += timer.period * ((now - timer.due) / timer.period + 1);
+  return timers_.deliverDue([this] {
     deliver(WindowEventKind::TimerTick);
-  }
-  return !due.empty();
+    return state_ == State::Open;
+  });
 }
 
 void TermWindow::decideKeys() {
@@ -157,7 +143,7 @@ std::optional<TermWindow::Clock::time_point> TermWindow::nextDeadline() const {
     if (!next || t < *next) next = t;
   };
   if (const auto held = repeats_.deadline()) earliest(*held);
-  for (const auto& [id, timer] : timers_) earliest(timer.due);
+  if (const auto tick = timers_.nextDue()) earliest(*tick);
   return next;
 }
 

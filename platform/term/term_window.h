@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -18,6 +17,7 @@
 #include "platform/term/repeat_filter.h"
 #include "platform/term/status_screen.h"
 #include "platform/term/terminal_session.h"
+#include "platform/tick_grid.h"
 
 namespace orvane {
 
@@ -61,10 +61,6 @@ class TermWindow final : public Window {
 
  private:
   using Clock = term::KeyClock;
-  struct Timer {
-    Clock::duration period{};
-    Clock::time_point due;
-  };
 
   bool deliverDueTicks();
   bool deliverTypedKeys();
@@ -85,7 +81,7 @@ class TermWindow final : public Window {
   term::KeyParser parser_;
   term::RepeatFilter repeats_;
   std::vector<int> presses_;  // decided, not yet delivered
-  std::map<int, Timer> timers_;
+  TickGrid timers_;
 };
 
 }  // namespace orvane
