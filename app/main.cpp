@@ -2,18 +2,22 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/front_end.h"
 #include "panel/panel.h"
 #include "platform/posix/posix_platform.h"
 #include "platform/sdl/sdl_sound.h"
-#include "platform/sdl/sdl_window.h"
 
 namespace {
 
 constexpr char kUsage[] =
-    "Usage: orvane [--help] [--version]\n"
+    "Usage: orvane [--terminal] [--help] [--version]\n"
     "\n"
     "Orvane is a spoken control panel for Kenwood TS-series HF transceivers, worked from the\n"
     "keyboard and answering with speech.\n"
+    "\n"
+    "  -t, --terminal   run in this terminal instead of a window: the keys from the keyboard,\n"
+    "                   the state on one status line (taken by itself when no display can be\n"
+    "                   opened and standard input is a terminal)\n"
     "\n"
     "Start it in the directory that holds its files:\n"
     "  orvane.cfg   seven lines: port, speed, power, SWR wording, top band, power switch, debug "
@@ -33,6 +37,7 @@ constexpr char kUsage[] =
 }  // namespace
 
 int main(int argc, char** argv) {
+  orvane::FrontEnd frontEnd = orvane::FrontEnd::Window;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
       std::fputs(kUsage, stdout);
@@ -42,10 +47,12 @@ int main(int argc, char** argv) {
       std::printf("orvane %s\n", orvane::kVersion);
       return 0;
     }
+    if (std::strcmp(argv[i], "--terminal") == 0 || std::strcmp(argv[i], "-t") == 0) {
+      frontEnd = orvane::FrontEnd::Terminal;
+    }
   }
   // Every other argument is ignored: the panel is configured by its file alone.
 
-  orvane::SdlWindow window;
   orvane::SdlSound sound;
   orvane::PosixFileSystem files;
   // The installed clip set, found from where this program lies, so a tree installed under any
@@ -54,12 +61,7 @@ int main(int argc, char** argv) {
   files.addFallbackDirectory("wave/", orvane::besideExecutable(ORVANE_INSTALLED_CLIPS));
   orvane::PosixClock clock;
   orvane::PosixSerialPorts serial;
-  orvane::Panel panel(orvane::Platform{window, sound, files, clock, serial});
-  const int status = panel.run();
-  // The one failure told in words rather than by a clip: the panel has done nothing at all, and
-  // whoever started it from a text console, a remote shell or a script reads it there. A front end
-  // for the terminal would be the one to take this case over.
-  if (status == orvane::kExitNoWindow)
-    std::fprintf(stderr, "orvane: %s\n", window.whyNotOpen().c_str());
-  return status;
+  // A failure to start is the one told in words rather than by a clip (runPanel says it): the
+  // panel has done nothing at all, and whoever started it reads it where they started it.
+  return orvane::runPanel(frontEnd, orvane::PanelServices{sound, files, clock, serial});
 }

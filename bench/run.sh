@@ -147,13 +147,16 @@ readout=(1 4 point 1 9 5 2 5 mhz)  # 14.195255 MHz
 # ---- 1 and 5: idle cost and poll cadence, side by side ------------------------------------------
 
 note "idle cost and poll cadence: ${seconds} s"
-mkdir -p idle cadence
+mkdir -p idle cadence term
 radiosim_at "$work/idle"
 idle_radio=$radio_pid
+radiosim_at "$work/term"
+term_radio=$radio_pid
 radiosim_at "$work/cadence"
 cadence_radio=$radio_pid
 panel_dir "$work/idle" "$work/idle" "$repo/wave" 0
 panel_dir "$work/cadence" "$work/cadence" "$repo/wave" 1
+panel_dir "$work/term" "$work/term" "$repo/wave" 0
 (cd idle && exec env SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null "$orvane" >panel.out 2>&1) &
 idle_pid=$!
 pids+=("$idle_pid")
@@ -164,6 +167,11 @@ pids+=("$idle_pid")
   SDL_DISKAUDIOFILE=/dev/null "$traced" >panel.out 2>&1) &
 cadence_pid=$!
 pids+=("$cadence_pid")
+# The same idle panel in a terminal of its own (a pseudo-terminal, as a remote shell gives it).
+mkfifo term/ctl
+(cd term && exec python3 "$repo/tests/term/pty_run.py" --control ctl --screen screen --pid pid -- \
+  env SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null "$orvane" --terminal) &
+pids+=("$!")
 font=$(fc-match -f '%{file}' 'Liberation Sans:bold')
 "$bare" "$font" >bare.out 2>&1 &
 bare_pid=$!
@@ -171,29 +179,35 @@ pids+=("$bare_pid")
 
 # Both panels have started, said their announcement and "connected", and let their sound device
 # rest, before the clock starts.
-answered() { grep -aq '^RX=FA' cadence/debug.dat 2>/dev/null && [ "$(radio_commands idle/radio.log | grep -cx FA)" -ge 2 ]; }
+answered() { grep -aq '^RX=FA' cadence/debug.dat 2>/dev/null && [ "$(radio_commands idle/radio.log | grep -cx FA)" -ge 2 ] &&
+  [ "$(radio_commands term/radio.log | grep -cx FA)" -ge 2 ]; }
 wait_for 100 answered || { note "the panels did not reach their radios"; exit 1; }
 sleep 6
+term_pid=$(cat term/pid)
 t0=$(now)
 idle_cpu0=$(cpu_ticks "$idle_pid")
+term_cpu0=$(cpu_ticks "$term_pid")
 bare_cpu0=$(cpu_ticks "$bare_pid")
 thread_times "$idle_pid" >idle/threads0
 sleep "$seconds"
 t1=$(now)
 idle_cpu1=$(cpu_ticks "$idle_pid")
+term_cpu1=$(cpu_ticks "$term_pid")
 bare_cpu1=$(cpu_ticks "$bare_pid")
 thread_times "$idle_pid" >idle/threads1
 idle_rss=$(peak_rss_mb "$idle_pid")
+term_rss=$(peak_rss_mb "$term_pid")
 bare_rss=$(peak_rss_mb "$bare_pid")
 span=$(awk -v a="$t0" -v b="$t1" 'BEGIN { print b - a }')
-for pid in "$idle_pid" "$cadence_pid" "$bare_pid"; do kill -TERM "$pid"; done
+for pid in "$idle_pid" "$cadence_pid" "$bare_pid" "$term_pid"; do kill -TERM "$pid"; done
 for pid in "$idle_pid" "$cadence_pid" "$bare_pid"; do wait "$pid"; done
-kill -TERM "$idle_radio" "$cadence_radio"
-wait "$idle_radio" "$cadence_radio"
+kill -TERM "$idle_radio" "$cadence_radio" "$term_radio"
+wait "$idle_radio" "$cadence_radio" "$term_radio"
 
 percent() { awk -v t="$1" -v s="$span" -v hz="$(getconf CLK_TCK)" 'BEGIN { printf "%.3f", 100 * t / hz / s }'; }
 idle_pct=$(percent $((idle_cpu1 - idle_cpu0)))
 bare_pct=$(percent $((bare_cpu1 - bare_cpu0)))
+term_pct=$(percent $((term_cpu1 - term_cpu0)))
 # Per thread, for the threads alive at both ends.
 idle_threads=$(join <(sort idle/threads0) <(sort idle/threads1) |
   awk -v s="$span" '{ t[$2] += ($5 - $3) / 1e9 } END { for (n in t) printf "%s %.3f%%, ", n, 100 * t[n] / s }')
@@ -414,6 +428,10 @@ row "  main thread (others: ${idle_threads%, })" "${idle_main_pct:--} %" "" "" "
 row "bare SDL2 window with one font, same run" "${bare_pct} %" "" "" ""
 row "peak resident memory, panel" "${idle_rss} MB" "" "< 20 MB" "$(verdict "$idle_rss" "<" 20)"
 row "peak resident memory, bare window" "${bare_rss} MB" "" "" ""
+# Within the window's cost, give or take one clock tick of the measurement.
+term_limit=$(awk -v w="$idle_pct" -v t="$tick_pct" 'BEGIN { printf "%.3f", w + t }')
+row "panel in a terminal (--terminal), same run" "${term_pct} %" "" "<= window" "$(verdict "$term_pct" "<=" "$term_limit")"
+row "peak resident memory, panel in a terminal" "${term_rss} MB" "" "< 20 MB" "$(verdict "$term_rss" "<" 20)"
 
 read -r n med p99 _ < <(stats <keys/wire_in_process)
 section "2 Key to wire (Right: one 14-character frequency command; line time ${command_line_ms} ms)"

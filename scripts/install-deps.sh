@@ -28,6 +28,8 @@ packages=(
   # the Windows build: the mingw-w64 cross compiler, GoogleTest's sources for it, Wine to run its
   # tests, zip for the release
   g++-mingw-w64-x86-64 googletest wine64 zip
+  # the terminal test types into the panel through a pseudo-terminal of its own (tests/term/)
+  python3
   "$@"
 )
 

@@ -91,11 +91,8 @@ bool isInvisibleDriver(const char* driver) {
          (SDL_strcasecmp(driver, "offscreen") == 0 || SDL_strcasecmp(driver, "dummy") == 0);
 }
 
-constexpr char kWhatToDo[] = "start it from a desktop session";
-
 std::string noDisplayReason() {
-  return "no display to open the window on (DISPLAY and WAYLAND_DISPLAY are not set); " +
-         std::string(kWhatToDo);
+  return "no display to open the window on (DISPLAY and WAYLAND_DISPLAY are not set)";
 }
 
 std::string unreachableDisplayReason() {
@@ -105,7 +102,7 @@ std::string unreachableDisplayReason() {
     if (value.empty()) continue;
     names += (names.empty() ? "" : ", ") + std::string(name) + "=" + value;
   }
-  return "the display cannot be reached (" + names + "); " + kWhatToDo;
+  return "the display cannot be reached (" + names + ")";
 }
 
 }  // namespace
@@ -132,7 +129,7 @@ bool SdlWindow::open(const WindowSpec& spec, WindowEventHandler handler) {
   }
   ignoreLateWakeUps();
   if (SDL_InitSubSystem(kSubsystems) != 0) {
-    whyNotOpen_ = std::string("no window can be opened (") + SDL_GetError() + "); " + kWhatToDo;
+    whyNotOpen_ = std::string("no window can be opened (") + SDL_GetError() + ")";
     return false;
   }
   if (!userChoice && isInvisibleDriver(SDL_GetCurrentVideoDriver())) {
@@ -287,14 +284,11 @@ void SdlWindow::repaint() {
 }
 
 void SdlWindow::startTimer(int id, int periodMs) {
-  if (state_ != State::Open) return;
-  const Clock::duration period = std::chrono::milliseconds(std::max(1, periodMs));
-  timers_[id] = Timer{period, Clock::now() + period};
+  if (state_ == State::Open) timers_.start(id, periodMs);
 }
 
 void SdlWindow::stopTimer(int id) {
-  if (state_ != State::Open) return;
-  timers_.erase(id);
+  if (state_ == State::Open) timers_.stop(id);
 }
 
 void SdlWindow::waitAndDispatch() {
@@ -326,32 +320,21 @@ void SdlWindow::waitAndDispatch() {
 // Waits for the next event, but no longer than until the next tick is due. False when the wait
 // ended without an event.
 bool SdlWindow::waitForEvent(SDL_Event& event) {
-  if (timers_.empty()) return SDL_WaitEvent(&event) != 0;
-  Clock::time_point due = Clock::time_point::max();
-  for (const auto& [id, timer] : timers_) due = std::min(due, timer.due);
+  const std::optional<TickGrid::Clock::time_point> due = timers_.nextDue();
+  if (!due) return SDL_WaitEvent(&event) != 0;
   // Rounded up, so the wait never ends before the tick is due.
-  const auto wait = std::chrono::ceil<std::chrono::milliseconds>(due - Clock::now()).count();
+  const auto wait =
+      std::chrono::ceil<std::chrono::milliseconds>(*due - TickGrid::Clock::now()).count();
   const int timeout = static_cast<int>(std::clamp<long long>(wait, 1, INT_MAX));
   return SDL_WaitEventTimeout(&event, timeout) != 0;
 }
 
 // Delivers one tick for every timer that is due. Returns whether any was.
 bool SdlWindow::deliverDueTicks() {
-  const Clock::time_point now = Clock::now();
-  std::vector<int> due;
-  for (const auto& [id, timer] : timers_)
-    if (timer.due <= now) due.push_back(id);
-  for (const int id : due) {
-    // The handler may have stopped or restarted the timer, or closed the window.
-    if (state_ != State::Open) break;
-    auto it = timers_.find(id);
-    if (it == timers_.end() || it->second.due > now) continue;
-    Timer& timer = it->second;
-    // The next tick stays on the grid; the ticks missed while the program was busy are dropped.
-    timer.due += timer.period * ((now - timer.due) / timer.period + 1);
+  return timers_.deliverDue([this] {
     deliver(WindowEventKind::TimerTick);
-  }
-  return !due.empty();
+    return state_ == State::Open;
+  });
 }
 
 void SdlWindow::dispatch(const SDL_Event& event) {

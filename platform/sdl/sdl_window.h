@@ -6,13 +6,13 @@
 
 #include <chrono>
 #include <cstddef>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/platform.h"
 #include "platform/sdl/sdl_fonts.h"
+#include "platform/tick_grid.h"
 
 namespace orvane {
 
@@ -32,7 +32,8 @@ class SdlWindow final : public Window {
   // silently make its window with the offscreen driver, which nobody sees and no key reaches; open
   // then fails instead, unless SDL_VIDEODRIVER asks for such a driver by name.
   bool open(const WindowSpec& spec, WindowEventHandler handler) override;
-  // Why the last open() failed, in words for the operator; empty when it did not fail.
+  // Why the last open() failed, in words for the operator (what to do instead is the caller's to
+  // say); empty when it did not fail.
   const std::string& whyNotOpen() const { return whyNotOpen_; }
   void close() override;
   void setPrintPosition(int x, int y) override;
@@ -52,11 +53,6 @@ class SdlWindow final : public Window {
   int textWidth(std::string_view text);
 
  private:
-  using Clock = std::chrono::steady_clock;
-  struct Timer {
-    Clock::duration period{};
-    Clock::time_point due;
-  };
   // A print whose pixels still stand on the backing surface as it drew them: nothing drawn since
   // overlaps them. Printing the same text in the same font at the same place again would draw
   // exactly these pixels, so it is skipped: the radio's answers repeat the same frequency and
@@ -103,7 +99,7 @@ class SdlWindow final : public Window {
   bool frameFitted_ = false;
   int printX_ = 0;
   int printY_ = 0;
-  std::map<int, Timer> timers_;
+  TickGrid timers_;
   std::vector<StandingPrint> standing_;
 };
 

@@ -28,6 +28,14 @@ extra_cleanup() {
   WINEPREFIX=$prefix "$wineserver" -k 2>/dev/null
   WINEPREFIX=$prefix "$wineserver" -w 2>/dev/null
 }
+# What the radio, the panel and the COM port tests saw, after a failure.
+show_what_happened() {
+  echo "--- radio.log (from the panel's start)"; tail -n "+$((${mark:-0} + 1))" radio.log | head -40
+  echo "--- debug.dat"; tr -d '\r' <debug.dat 2>/dev/null | grep -v '^[TR]X=\(FA\|SM\)' | tail -20
+  echo "--- COM3"; ls -l "$prefix/dosdevices/com3" "$work/com3" 2>&1
+  echo "--- COM port tests"; cat serial_tests.out 2>/dev/null
+  echo "--- panel output"; cat panel.out panel2.out panel3.out 2>/dev/null
+}
 e2e_workdir wine
 start_xvfb "$work" || exit 1
 start_radiosim "$native/radiosim" "$work" 3 || exit 1
@@ -54,7 +62,7 @@ find_panel_window() {
 }
 wait_for 300 find_panel_window || { echo "FAIL the panel window did not appear"; cat panel.out; exit 1; }
 connected() { grep -aq '^RX=FA' debug.dat 2>/dev/null; }
-wait_for 150 connected || { echo "FAIL the panel never heard the radio"; exit 1; }
+wait_for 300 connected || { echo "FAIL the panel never heard the radio"; show_what_happened; exit 1; }
 
 commands() { tail -n "+$((mark + 1))" radio.log | radio_commands /dev/stdin; }
 has() { commands | grep -qx "$1"; }
@@ -112,7 +120,7 @@ mv memory.dat memory.first
 mv debug.dat debug.first
 ORVANE_WINE_SOUND_CAPTURE=$work/speech2.raw run_wine "$orvane" >panel2.out 2>&1 &
 panel_pid=$!
-wait_for 300 connected || { echo "FAIL the second panel never heard the radio"; cat panel2.out; exit 1; }
+wait_for 300 connected || { echo "FAIL the second panel never heard the radio"; show_what_happened; exit 1; }
 kill -TERM "$radio_pid" && wait "$radio_pid"
 radio_pid=""
 port_line() { grep -aq "^PORT=$1"$'\r$' debug.dat; }
@@ -137,7 +145,7 @@ check "memory.dat saved after Alt+F4" saved
 rm -f memory.dat debug.dat
 ORVANE_WINE_SOUND_CAPTURE=$work/speech3.raw run_wine "$orvane" >panel3.out 2>&1 &
 panel_pid=$!
-wait_for 300 connected || { echo "FAIL the third panel never heard the radio"; cat panel3.out; exit 1; }
+wait_for 300 connected || { echo "FAIL the third panel never heard the radio"; show_what_happened; exit 1; }
 run_wine wineboot --end-session >/dev/null 2>&1
 wait_for 200 ended "$panel_pid" || kill -KILL "$panel_pid"
 wait "$panel_pid"
@@ -145,10 +153,7 @@ panel_pid=""
 check "memory.dat saved when the session ends" saved
 
 if [ "$failures" -ne 0 ]; then
-  echo "--- radio.log (from the panel's start)"; tail -n "+$((mark + 1))" radio.log | head -40
-  echo "--- debug.dat"; tr -d '\r' <debug.dat | grep -v '^[TR]X=\(FA\|SM\)' | tail -20
-  echo "--- COM port tests"; cat serial_tests.out
-  echo "--- panel output"; cat panel.out panel2.out panel3.out
+  show_what_happened
   exit 1
 fi
 echo "orvane.exe under Wine: all checks passed"

@@ -1,0 +1,58 @@
+#include "app/front_end.h"
+
+#include <cstdio>
+
+#include "panel/panel.h"
+#include "platform/sdl/sdl_window.h"
+#include "platform/term/term_window.h"
+#include "screen/screen_map.h"
+
+namespace orvane {
+namespace {
+
+// The window's texts on the terminal: the title and the help lines as lines at the top, the
+// mode, S-meter, split marker and frequency on the status line, in the window's reading order
+// and in columns that stay put ("LSB  S5   B 14.200000").
+term::ScreenLayout terminalLayout() {
+  const auto spot = [](screen::Position p) { return term::ScreenSpot{p.x, p.y}; };
+  term::ScreenLayout layout;
+  layout.headings = {spot(screen::kBanner), spot(screen::kHelpLine1), spot(screen::kHelpLine2),
+                     spot(screen::kHelpLine3)};
+  layout.fields = {{spot(screen::kMode), 5},
+                   {spot(screen::kSMeter), 5},
+                   {spot(screen::kSplitMarker), 2},
+                   {spot(screen::kFrequency), 0}};
+  return layout;
+}
+
+int runPanelIn(Window& window, const PanelServices& s) {
+  Panel panel(Platform{window, s.sound, s.files, s.clock, s.serial});
+  return panel.run();
+}
+
+int runPanelInTerminal(const PanelServices& services) {
+  TermWindow terminal(terminalLayout());
+  const int status = runPanelIn(terminal, services);
+  if (status == kExitNoWindow) std::fprintf(stderr, "orvane: %s\n", terminal.whyNotOpen().c_str());
+  return status;
+}
+
+}  // namespace
+
+int runPanel(FrontEnd asked, const PanelServices& services) {
+  if (asked == FrontEnd::Terminal) return runPanelInTerminal(services);
+  SdlWindow window;
+  const int status = runPanelIn(window, services);
+  if (status != kExitNoWindow) return status;
+  // The panel has done nothing yet: no port, no file. Whoever started it from a text console or
+  // a remote shell gets it there instead.
+  if (TermWindow::terminalAvailable()) {
+    std::fprintf(stderr, "orvane: %s; running in this terminal\n", window.whyNotOpen().c_str());
+    return runPanelInTerminal(services);
+  }
+  std::fprintf(stderr, "orvane: %s; start it from a desktop session or a terminal\n",
+               window.whyNotOpen().c_str());
+  return status;
+}
+
+}  // namespace orvane
