@@ -80,10 +80,6 @@ thread_times() {
     printf '%s %s %s\n' "${task##*/}" "$(tr ' ' _ <"$task/comm")" "$(cut -d' ' -f1 "$task/schedstat")"
   done 2>/dev/null
 }
-find_panel_window() {
-  window=$(xdotool search --onlyvisible --name 'Velomar Deck' 2>/dev/null | head -1)
-  [ -n "$window" ]
-}
 peak_rss_mb() { awk '/^VmHWM:/ { printf "%.1f", $2 / 1024 }' "/proc/$1/status"; }
 
 # radiosim_at DIR: a simulated radio linked as DIR/com3 with its log (monotonic clock) and control

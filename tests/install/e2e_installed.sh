@@ -82,19 +82,10 @@ SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/stdout \
   "$prefix/bin/orvane-station" --start "$work/station" >&"$speech_fd" 2>panel.out &
 panel_pid=$!
 exec {speech_fd}>&-
-find_panel_window() {
-  window=$(xdotool search --onlyvisible --name 'Velomar Deck' 2>/dev/null | head -1)
-  [ -n "$window" ]
-}
 enough_meter_answers() { [ "$(grep -ac '^RX=SM' station/debug.dat 2>/dev/null)" -ge 25 ]; }
 wait_for 100 find_panel_window || { echo "FAIL the panel window did not appear"; cat panel.out; exit 1; }
 wait_for 150 enough_meter_answers
-xdotool windowfocus --sync "$window" 2>/dev/null || xdotool windowfocus "$window"
-xdotool key q
-wait_for 150 ended "$panel_pid" || kill -KILL "$panel_pid"
-wait "$panel_pid"
-panel_status=$?
-panel_pid=""
+quit_panel
 
 mapfile -t sent < <(radio_commands radio.log)
 startup=(MD1 FA00007100000 PA00 RA00 NB0 PC100 FR0 AG0050 RG255)

@@ -58,19 +58,10 @@ SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/stdout $exec_lin
   >&"$speech_fd" 2>panel.out &
 panel_pid=$!
 exec {speech_fd}>&-
-find_window() {
-  window=$(xdotool search --onlyvisible --name 'Velomar Deck' 2>/dev/null | head -1)
-  [ -n "$window" ]
-}
 polled() { [ "$(radio_commands radio.log | grep -cx SM0)" -ge 10 ]; }
-wait_for 100 find_window || { echo "FAIL no window"; cat panel.out; exit 1; }
+wait_for 100 find_panel_window || { echo "FAIL no window"; cat panel.out; exit 1; }
 wait_for 150 polled
-xdotool windowfocus --sync "$window" 2>/dev/null || xdotool windowfocus "$window"
-xdotool key q
-wait_for 150 ended "$panel_pid" || kill -KILL "$panel_pid"
-wait "$panel_pid"
-panel_status=$?
-panel_pid=""
+quit_panel
 
 mapfile -t sent < <(radio_commands radio.log)
 startup=(MD1 FA00007100000 PA00 RA00 NB0 PC100 FR0 AG0050 RG255)

@@ -122,18 +122,42 @@ start_speaking_panel() {
     >&"$speech_fd" 2>panel.out &
   panel_pid=$!
   exec {speech_fd}>&-
-  window=""
-  find_window() {
-    window=$(xdotool search --onlyvisible --name 'Velomar Deck' 2>/dev/null | head -1)
-    [ -n "$window" ]
-  }
-  wait_for 100 find_window || { echo "FAIL the panel window did not appear"; cat panel.out; return 1; }
+  wait_for 100 find_panel_window ||
+    { echo "FAIL the panel window did not appear"; cat panel.out; return 1; }
 }
 
-# press KEY...: xdotool keys into the panel's window.
+# find_panel_window: sets window to the panel's visible window, if there is one (for wait_for).
+window=""
+find_panel_window() {
+  window=$(xdotool search --onlyvisible --name 'Velomar Deck' 2>/dev/null | head -1)
+  [ -n "$window" ]
+}
+
+# press KEY...: types the keys into the panel's window, press_delay_ms apart.
+press_delay_ms=50
 press() {
   xdotool windowfocus --sync "$window" 2>/dev/null || xdotool windowfocus "$window"
-  xdotool key --delay 60 "$@"
+  xdotool key --delay "$press_delay_ms" "$@"
+}
+
+# await_panel_end [TENTHS]: waits for the panel's end (killing it after TENTHS tenths of a second,
+# 15 s unless given); sets panel_status and clears panel_pid.
+panel_status=""
+await_panel_end() {
+  wait_for "${1:-150}" ended "$panel_pid" || kill -KILL "$panel_pid"
+  wait "$panel_pid"
+  panel_status=$?
+  panel_pid=""
+}
+# stop_panel SIGNAL: sends the signal and waits for the panel's end.
+stop_panel() {
+  kill "-$1" "$panel_pid"
+  await_panel_end
+}
+# quit_panel [TENTHS]: presses Q in the panel's window and waits for the panel's end.
+quit_panel() {
+  press q
+  await_panel_end "$@"
 }
 
 # What the panel has said so far, one clip a line.

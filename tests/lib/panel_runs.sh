@@ -26,33 +26,10 @@ make_wav() {
     "$2" "$3" >"$1"
 }
 
+
 # sounds FILE: what SDL's disk driver played, silence left out: one line "FRAMES VALUE" for each
 # stretch of equal samples.
 sounds() {
   speech_written
   od -An -v -td2 -w2 "$1" | awk '$1 != 0' | uniq -c | awk '{print $1, $2}'
-}
-
-# find_panel_window: sets window to the panel's visible window.
-window=""
-find_panel_window() {
-  window=$(xdotool search --onlyvisible --name 'Velomar Deck' 2>/dev/null | head -1)
-  [ -n "$window" ]
-}
-
-# press KEY...: types the keys into the panel's window.
-press() {
-  xdotool windowfocus --sync "$window" 2>/dev/null || xdotool windowfocus "$window"
-  xdotool key --delay 50 "$@"
-}
-
-# stop_panel SIGNAL: sends the signal and waits for the panel's end (killing it after 15 s); sets
-# panel_status and clears panel_pid.
-panel_status=""
-stop_panel() {
-  kill "-$1" "$panel_pid"
-  wait_for 150 ended "$panel_pid" || kill -KILL "$panel_pid"
-  wait "$panel_pid"
-  panel_status=$?
-  panel_pid=""
 }

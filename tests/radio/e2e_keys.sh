@@ -22,18 +22,12 @@ start_radiosim "$radiosim" "$work" || exit 1
 SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy "$orvane" >panel.out 2>&1 &
 panel_pid=$!
 
-window=""
-find_window() { window=$(xdotool search --onlyvisible --name 'Velomar Deck' 2>/dev/null | head -1); [ -n "$window" ]; }
-wait_for 100 find_window || { echo "FAIL the panel window did not appear"; cat panel.out; exit 1; }
+wait_for 100 find_panel_window || { echo "FAIL the panel window did not appear"; cat panel.out; exit 1; }
 connected() { grep -aq '^RX=FA' debug.dat 2>/dev/null; }
 wait_for 100 connected || { echo "FAIL the panel never heard the radio"; exit 1; }
 
 commands() { radio_commands radio.log; }
 has() { commands | grep -qx "$1"; }
-press() {
-  xdotool windowfocus --sync "$window" 2>/dev/null || xdotool windowfocus "$window"
-  xdotool key "$1"
-}
 
 press t
 wait_for 100 has AC111
@@ -41,11 +35,7 @@ wait_for 100 has AC111
 sleep 0.5
 press t
 wait_for 100 has AC110
-press q
-wait_for 150 ended "$panel_pid" || kill -KILL "$panel_pid"
-wait "$panel_pid"
-panel_status=$?
-panel_pid=""
+quit_panel
 
 mapfile -t sent < <(commands | sed -n '10,$p')  # after the nine start-up commands
 keys_only=()

@@ -49,11 +49,8 @@ control answer FA
 control answer SM0
 control freq 21074000
 wait_for 50 read_more 'FA00021074000;' 1
-press f q
-wait_for 150 ended "$panel_pid" || kill -KILL "$panel_pid"
-wait "$panel_pid"
-panel_status=$?
-panel_pid=""
+press f
+quit_panel
 
 said=$(heard | tr '\n' ' ')
 expected="ts 1 point 9 connected lsb 7 point 1 mhz s 5 sch 7 ok lsb 2 1 point 0 7 4 mhz quit delay "

@@ -44,11 +44,7 @@ control power off
 wait_for 60 said_times nc 2
 control power on
 wait_for 50 said_times connected 3
-press q
-wait_for 150 ended "$panel_pid" || kill -KILL "$panel_pid"
-wait "$panel_pid"
-panel_status=$?
-panel_pid=""
+quit_panel
 
 said=$(heard | tr '\n' ' ')
 expected="ts 1 point 9 connected sch 5 ok nc connected lsb 7 point 0 5 mhz nc connected quit delay "

@@ -56,20 +56,13 @@ mark=$(wc -l <radio.log)
 
 ORVANE_WINE_SOUND_CAPTURE=$work/speech.raw run_wine "$orvane" >panel.out 2>&1 &
 panel_pid=$!
-find_panel_window() {
-  window=$(xdotool search --onlyvisible --name 'Velomar Deck' 2>/dev/null | head -1)
-  [ -n "$window" ]
-}
 wait_for 300 find_panel_window || { echo "FAIL the panel window did not appear"; cat panel.out; exit 1; }
 connected() { grep -aq '^RX=FA' debug.dat 2>/dev/null; }
 wait_for 300 connected || { echo "FAIL the panel never heard the radio"; show_what_happened; exit 1; }
 
 commands() { tail -n "+$((mark + 1))" radio.log | radio_commands /dev/stdin; }
 has() { commands | grep -qx "$1"; }
-press() {
-  xdotool windowfocus --sync "$window" 2>/dev/null || xdotool windowfocus "$window"
-  xdotool key --delay 80 "$@"
-}
+press_delay_ms=80
 
 press e 1 4 period 1 9 5 Return
 wait_for 100 has FA00014195000
@@ -84,11 +77,7 @@ shot_part() {
 }
 check "the frequency is drawn in the window" test "$(shot_part 285 150 600 80)" = 0
 check "below it the window is blank" test "$(shot_part 285 260 600 60)" = 1
-press q
-wait_for 200 ended "$panel_pid" || kill -KILL "$panel_pid"
-wait "$panel_pid"
-panel_status=$?
-panel_pid=""
+quit_panel 200
 
 mapfile -t sent < <(commands)
 startup=(MD1 FA00007100000 PA00 RA00 NB0 PC100 FR0 AG0050 RG255)
@@ -130,12 +119,8 @@ check "and found again (PORT=open)" wait_for 50 port_line open
 answers_again() { [ "$(tr -d '\r' <debug.dat | sed -n '/^PORT=open$/,$p' | grep -c '^RX=FA')" -ge 1 ]; }
 check "the radio is heard again" wait_for 50 answers_again
 wait_for 300 find_panel_window
-xdotool windowfocus --sync "$window" 2>/dev/null
-xdotool key alt+F4
-wait_for 200 ended "$panel_pid" || kill -KILL "$panel_pid"
-wait "$panel_pid"
-panel_status=$?
-panel_pid=""
+press alt+F4
+await_panel_end 200
 check "Alt+F4 ends the panel with exit code 0 (got $panel_status)" test "$panel_status" -eq 0
 saved() { [ "$(grep -c $'\r$' memory.dat 2>/dev/null)" -eq 21 ]; }
 check "memory.dat saved after Alt+F4" saved
