@@ -74,8 +74,17 @@ shows() { status_line "$1" | grep -Eq "$2"; }
 # The commands the radio received after MARK, polls left out.
 keys_since() { commands_since "$1" | grep -Evx 'FA|FB|SM0|RM' | tr '\n' ' ' | sed 's/ $//'; }
 sent_since() { commands_since "$1" | grep -qx "$2"; }
+# shows_frequency RUN COMMAND: the status line shows the frequency of a frequency command
+# ("FA00007101000": 7.101000).
+shows_frequency() {
+  local digits=${2:2}
+  shows "$1" "[^0-9]$((10#${digits:0:5}))\\.${digits:5:6}\$"
+}
 # settle MARK WHAT EXPECTED...: waits for the last command expected (half a second when none is),
 # then until the panel has read the radio's frequency again, and checks what reached the radio.
+# After a frequency command, the panel must have shown that frequency: an answer to a poll sent
+# before the command, read after it, holds the old one, and the next key steps from what the panel
+# read last.
 settle() {
   local mark=$1 what=$2
   shift 2
@@ -83,6 +92,7 @@ settle() {
   local after
   after=$(radio_mark)
   wait_for 30 polled_twice "$after"
+  if [[ "${!#}" =~ ^F[AB][0-9]{11}$ ]]; then wait_for 30 shows_frequency "$run" "${!#}"; fi
   check "$what: ${*:-nothing} (got $(keys_since "$mark"))" test "$(keys_since "$mark")" = "$*"
 }
 # key_gives RUN BYTES EXPECTED...: one key typed, and exactly these commands reach the radio.
