@@ -54,6 +54,11 @@ struct PanelState {
   std::int32_t pollPending = 0;
   std::int32_t pollMeterNext = 0;
   std::int32_t missedPolls = 0;
+  // 1 while a frequency poll has gone out whose answer has not been taken yet.
+  std::int32_t frequencyPollOutstanding = 0;
+  // 1 when a frequency command went out after that poll: its answer, still to come, holds the
+  // frequency from before the command.
+  std::int32_t frequencyAnswerStale = 0;
   std::int32_t radioConnected = 0;
   std::int32_t sMeter = 0;
   Text swrText;

@@ -42,9 +42,22 @@ void CatLink::sendCommand() {
   if (state_.splitState > 0 && leftText(state_.commandText, 2) == "FA") {
     state_.commandText = "FB" + midText(state_.commandText, 3);
   }
+  noteFrequencyExchange(state_.commandText);
   state_.commandText += ";";
   port_.writePort(state_.comPort, state_.commandText);
   writeDebugLine("TX=" + state_.commandText.str());
+}
+
+// The panel steps the frequency from the last answer it took. A step sent while a frequency poll
+// is on its way would be undone by that poll's answer, and a second step taken before the next
+// answer would start from the old frequency: the operator presses Up twice and the radio moves
+// once. So the answer to a poll sent before a frequency command is not taken.
+void CatLink::noteFrequencyExchange(std::string_view command) {
+  if (command == "FA" || command == "FB") {
+    state_.frequencyPollOutstanding = 1;
+  } else if (isFrequencyCommand(command) && state_.frequencyPollOutstanding == 1) {
+    state_.frequencyAnswerStale = 1;
+  }
 }
 
 void CatLink::send(std::string_view command) {
@@ -92,6 +105,8 @@ void CatLink::reopenWhenDue() {
   state_.pollPending = 0;
   state_.pollMeterNext = 0;
   state_.missedPolls = 0;
+  state_.frequencyPollOutstanding = 0;
+  state_.frequencyAnswerStale = 0;
   writeDebugLine("PORT=open");
   if (portOpened_) portOpened_();
 }
@@ -118,10 +133,15 @@ bool CatLink::collectReply() {
 }
 
 void CatLink::routeReply() {
+  // What was read answers the poll on its way, whatever it holds: a frequency command sent after
+  // that poll makes no later answer stale.
+  const bool stale = state_.frequencyAnswerStale == 1 && state_.radioConnected == 1;
+  state_.frequencyPollOutstanding = 0;
+  state_.frequencyAnswerStale = 0;
   // Only the first two characters of everything read are looked at: when the answer to a key's
   // command and the poll answer arrive together, the rest waits for the next poll's answer.
   // Anything malformed is only logged, like noise.
-  if (isFrequencyAnswer(state_.replyText)) {
+  if (isFrequencyAnswer(state_.replyText) && !stale) {
     if (frequencyAnswer_) frequencyAnswer_();
   }
   if (leftText(state_.replyText, 2) == "RM" && meterReading(state_.replyText)) {

@@ -66,6 +66,8 @@ class CatLink {
   void routeReply();
   void updateSMeter();
   void sendNextPoll();
+  // Follows the frequency polls and commands on their way out (see routeReply).
+  void noteFrequencyExchange(std::string_view command);
 
   PanelState& state_;
   SerialPort& port_;

@@ -162,6 +162,56 @@ TEST_F(CatLinkTest, SeveralRepliesReadTogetherAreRoutedByTheirFirstTwoCharacters
   EXPECT_THAT(answers, ElementsAre("FA00014200000;SM00030;"));
 }
 
+// The operator steps the frequency while a frequency poll is on its way: the poll's answer holds
+// the frequency from before the step and must not undo it (a second step would start from there).
+TEST_F(CatLinkTest, AnswerToAFrequencyPollSentBeforeAFrequencyCommandIsPassedOver) {
+  struct Case {
+    const char* what;
+    int connected;
+    bool commandBeforeAnswer;
+    std::string reply;  // to the frequency poll that went out before the command
+    std::vector<std::string> taken;
+  };
+  const Case cases[] = {
+      {"step before the answer: the old frequency passed over, the next answer taken",
+       1,
+       true,
+       "FA00014200000;",
+       {"FA00014201000;"}},
+      {"step after the answer: both answers taken",
+       1,
+       false,
+       "FA00014200000;",
+       {"FA00014200000;", "FA00014201000;"}},
+      {"radio not yet heard: its first answer says it is there",
+       0,
+       true,
+       "FA00014200000;",
+       {"FA00014200000;", "FA00014201000;"}},
+      {"noise in place of the answer: the next answer taken",
+       1,
+       true,
+       "F\x01;",
+       {"FA00014201000;"}},
+  };
+  for (const Case& c : cases) {
+    answers.clear();
+    state.radioConnected = c.connected;
+    state.pollPending = 0;
+    state.pollMeterNext = 0;
+    link.pollRadio();  // "FA;"
+    if (c.commandBeforeAnswer) link.send("FA00014201000");
+    fake.serial.feed(3, c.reply);
+    link.pollRadio();  // takes the reply (or not), sends "SM0;"
+    if (!c.commandBeforeAnswer) link.send("FA00014201000");
+    fake.serial.feed(3, "SM00010;");
+    link.pollRadio();  // "FA;"
+    fake.serial.feed(3, "FA00014201000;");
+    link.pollRadio();
+    EXPECT_EQ(answers, c.taken) << c.what;
+  }
+}
+
 TEST_F(CatLinkTest, MoreThan255BytesAreReadOverTwoTicks) {
   link.pollRadio();
   const std::string burst = "FA00014200000;" + std::string(300, 'x');

@@ -82,9 +82,8 @@ shows_frequency() {
 }
 # settle MARK WHAT EXPECTED...: waits for the last command expected (half a second when none is),
 # then until the panel has read the radio's frequency again, and checks what reached the radio.
-# After a frequency command, the panel must have shown that frequency: an answer to a poll sent
-# before the command, read after it, holds the old one, and the next key steps from what the panel
-# read last.
+# After a frequency command, it waits until the panel shows that frequency, so that each key is
+# checked from a frequency the panel has read back from the radio.
 settle() {
   local mark=$1 what=$2
   shift 2
