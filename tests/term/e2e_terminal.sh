@@ -158,6 +158,12 @@ settle "$mark" "xterm: M held down for a second changes the mode once" MD5
 mark=$(radio_mark)
 echo 'hold \x1b[C 500 33 15' >xterm.ctl
 settle "$mark" "xterm: Right held down for a second steps once" FA00014005100
+# A quick finger: Up five times, 120 ms apart, five steps, each from the one before, although
+# answers to polls sent before each step keep arriving after it.
+mark=$(radio_mark)
+for _ in 1 2 3 4 5; do typed xterm '\x1b[A'; sleep 0.12; done
+settle "$mark" "xterm: Up pressed five times quickly steps five times" FA00014006100 \
+  FA00014007100 FA00014008100 FA00014009100 FA00014010100
 
 # The radio's knob and meter: a signal of 27, heard through the preamplifier (+2) and the
 # attenuator (-4) switched on above, reads 25, S8.
