@@ -25,30 +25,30 @@ term::ScreenLayout terminalLayout() {
   return layout;
 }
 
-int runPanelIn(Window& window, const PanelServices& s) {
-  Panel panel(Platform{window, s.sound, s.files, s.clock, s.serial});
+int runPanelIn(Window& window, const PanelServices& s, const Settings& settings) {
+  Panel panel(Platform{window, s.sound, s.files, s.clock, s.serial, s.network}, settings);
   return panel.run();
 }
 
-int runPanelInTerminal(const PanelServices& services) {
+int runPanelInTerminal(const PanelServices& services, const Settings& settings) {
   TermWindow terminal(terminalLayout());
-  const int status = runPanelIn(terminal, services);
+  const int status = runPanelIn(terminal, services, settings);
   if (status == kExitNoWindow) std::fprintf(stderr, "orvane: %s\n", terminal.whyNotOpen().c_str());
   return status;
 }
 
 }  // namespace
 
-int runPanel(FrontEnd asked, const PanelServices& services) {
-  if (asked == FrontEnd::Terminal) return runPanelInTerminal(services);
+int runPanel(FrontEnd asked, const PanelServices& services, const Settings& settings) {
+  if (asked == FrontEnd::Terminal) return runPanelInTerminal(services, settings);
   SdlWindow window;
-  const int status = runPanelIn(window, services);
+  const int status = runPanelIn(window, services, settings);
   if (status != kExitNoWindow) return status;
   // The panel has done nothing yet: no port, no file. Whoever started it from a text console or
   // a remote shell gets it there instead.
   if (TermWindow::terminalAvailable()) {
     std::fprintf(stderr, "orvane: %s; running in this terminal\n", window.whyNotOpen().c_str());
-    return runPanelInTerminal(services);
+    return runPanelInTerminal(services, settings);
   }
   std::fprintf(stderr, "orvane: %s; start it from a desktop session or a terminal\n",
                window.whyNotOpen().c_str());

@@ -2,6 +2,7 @@
 // from, for a station without a desktop or an operator who reads a braille display.
 #pragma once
 
+#include "core/settings.h"
 #include "platform/platform.h"
 
 namespace orvane {
@@ -14,12 +15,13 @@ struct PanelServices {
   FileSystem& files;
   Clock& clock;
   SerialPorts& serial;
+  Network& network;
 };
 
 // Runs the panel to its end in the front end asked for and returns the exit code. The window
 // gives way to the terminal when it cannot be opened (no display) and the panel was started in the
 // foreground of a terminal; one line on standard error says so. When neither can take the panel,
 // one line says why and the exit code is 1, before the panel has touched the port or any file.
-int runPanel(FrontEnd asked, const PanelServices& services);
+int runPanel(FrontEnd asked, const PanelServices& services, const Settings& settings);
 
 }  // namespace orvane

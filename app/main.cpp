@@ -1,16 +1,18 @@
 // Orvane: builds the real platform and runs the panel.
 #include <cstdio>
-#include <cstring>
+#include <string>
+#include <vector>
 
 #include "app/front_end.h"
 #include "panel/panel.h"
+#include "platform/no_network.h"
 #include "platform/posix/posix_platform.h"
 #include "platform/sdl/sdl_sound.h"
 
 namespace {
 
 constexpr char kUsage[] =
-    "Usage: orvane [--terminal] [--help] [--version]\n"
+    "Usage: orvane [--terminal] [--rig-server[=ADDRESS:PORT]] [--help] [--version]\n"
     "\n"
     "Orvane is a spoken control panel for Kenwood TS-series HF transceivers, worked from the\n"
     "keyboard and answering with speech.\n"
@@ -18,6 +20,13 @@ constexpr char kUsage[] =
     "  -t, --terminal   run in this terminal instead of a window: the keys from the keyboard,\n"
     "                   the state on one status line (taken by itself when no display can be\n"
     "                   opened and standard input is a terminal)\n"
+    "  --rig-server[=ADDRESS:PORT]\n"
+    "                   let other programs (loggers, digital modes) work the radio through the\n"
+    "                   panel with Hamlib's network protocol (rig model 2, NET rigctl); on\n"
+    "                   127.0.0.1:4532 unless an address or port is given; off by default\n"
+    "\n"
+    "Every option NAME VALUE can also be a line \"NAME VALUE\" in settings.cfg, in the directory\n"
+    "the panel is started in; the command line wins.\n"
     "\n"
     "Start it in the directory that holds its files:\n"
     "  orvane.cfg   seven lines: port, speed, power, SWR wording, top band, power switch, debug "
@@ -37,31 +46,44 @@ constexpr char kUsage[] =
 }  // namespace
 
 int main(int argc, char** argv) {
+  const std::vector<std::string> arguments(argv + 1, argv + argc);
+  orvane::PosixFileSystem files;
+  // The station's settings file first, so that the command line wins over it.
+  orvane::Settings settings;
+  std::vector<std::string> problems;
+  if (const auto contents = files.readFile(orvane::kSettingsFileName)) {
+    settings.readFile(*contents, problems);
+  }
   orvane::FrontEnd frontEnd = orvane::FrontEnd::Window;
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+  for (const std::string& argument : settings.takeOptions(arguments, problems)) {
+    if (argument == "--help" || argument == "-h") {
       std::fputs(kUsage, stdout);
       return 0;
     }
-    if (std::strcmp(argv[i], "--version") == 0) {
+    if (argument == "--version") {
       std::printf("orvane %s\n", orvane::kVersion);
       return 0;
     }
-    if (std::strcmp(argv[i], "--terminal") == 0 || std::strcmp(argv[i], "-t") == 0) {
+    if (argument == "--terminal" || argument == "-t") {
       frontEnd = orvane::FrontEnd::Terminal;
+    } else {
+      problems.push_back("unknown option " + argument + "; ignored (orvane --help lists them)");
     }
   }
-  // Every other argument is ignored: the panel is configured by its file alone.
+  // A setting that cannot be taken leaves the panel as it would be without it; the operator reads
+  // why where the panel was started, and the panel goes on.
+  for (const std::string& problem : problems) std::fprintf(stderr, "orvane: %s\n", problem.c_str());
 
   orvane::SdlSound sound;
-  orvane::PosixFileSystem files;
   // The installed clip set, found from where this program lies, so a tree installed under any
   // prefix (or moved there) speaks. ORVANE_INSTALLED_CLIPS is the path from the installed program's
   // directory to the installed clips, given by the build.
   files.addFallbackDirectory("wave/", orvane::besideExecutable(ORVANE_INSTALLED_CLIPS));
   orvane::PosixClock clock;
   orvane::PosixSerialPorts serial;
+  orvane::NoNetwork network;
   // A failure to start is the one told in words rather than by a clip (runPanel says it): the
   // panel has done nothing at all, and whoever started it reads it where they started it.
-  return orvane::runPanel(frontEnd, orvane::PanelServices{sound, files, clock, serial});
+  return orvane::runPanel(frontEnd, orvane::PanelServices{sound, files, clock, serial, network},
+                          settings);
 }

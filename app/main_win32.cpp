@@ -4,6 +4,7 @@
 #include <string>
 
 #include "panel/panel.h"
+#include "platform/no_network.h"
 #include "platform/win32/win32_platform.h"
 #include "platform/win32/win32_sound.h"
 #include "platform/win32/win32_window.h"
@@ -71,7 +72,8 @@ int main(int argc, char** argv) {
   orvane::Win32FileSystem files;
   orvane::Win32Clock clock;
   orvane::Win32SerialPorts serial;
-  orvane::Panel panel(orvane::Platform{window, sound, files, clock, serial});
+  orvane::NoNetwork network;
+  orvane::Panel panel(orvane::Platform{window, sound, files, clock, serial, network});
   const int status = panel.run();
   // The one failure told in words rather than by a clip: the panel has done nothing at all.
   if (status == orvane::kExitNoWindow)

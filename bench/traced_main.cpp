@@ -8,6 +8,7 @@
 #include <string>
 
 #include "panel/panel.h"
+#include "platform/no_network.h"
 #include "platform/posix/posix_platform.h"
 #include "platform/sdl/sdl_sound.h"
 #include "platform/sdl/sdl_window.h"
@@ -33,11 +34,13 @@ int main() {
   orvane::PosixFileSystem files;
   orvane::PosixClock clock;
   orvane::PosixSerialPorts serial;
+  orvane::NoNetwork network;
 
   orvane::bench::TracingWindow tracedWindow(window, trace);
   orvane::bench::TracingSound tracedSound(sound, trace);
   orvane::bench::TracingSerialPorts tracedSerial(serial, trace);
-  orvane::Panel panel(orvane::Platform{tracedWindow, tracedSound, files, clock, tracedSerial});
+  orvane::Panel panel(
+      orvane::Platform{tracedWindow, tracedSound, files, clock, tracedSerial, network});
   const int status = panel.run();
   if (status == orvane::kExitNoWindow)
     std::fprintf(stderr, "orvane_traced: %s\n", window.whyNotOpen().c_str());

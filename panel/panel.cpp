@@ -36,8 +36,9 @@ constexpr int kStartBand = 4;  // 40 m
 
 }  // namespace
 
-Panel::Panel(Platform platform)
+Panel::Panel(Platform platform, Settings settings)
     : platform_(platform),
+      settings_(std::move(settings)),
       port_(platform.serial),
       log_(platform.files),
       announcer_(state_, platform.sound, platform.files),

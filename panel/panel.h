@@ -3,6 +3,7 @@
 #pragma once
 
 #include "core/panel_state.h"
+#include "core/settings.h"
 #include "keys/key_dispatcher.h"
 #include "link/cat_link.h"
 #include "link/debug_log.h"
@@ -29,7 +30,7 @@ inline constexpr int kExitNoWindow = 1;
 
 class Panel {
  public:
-  explicit Panel(Platform platform);
+  explicit Panel(Platform platform, Settings settings = {});
   Panel(const Panel&) = delete;
   Panel& operator=(const Panel&) = delete;
 
@@ -57,6 +58,7 @@ class Panel {
   void sendStartState();
 
   Platform platform_;
+  Settings settings_;
   PanelState state_;
   // The port did not open at start, so the radio has not had the start state yet.
   bool startStateOwed_ = false;

@@ -186,6 +186,70 @@ class SerialPorts {
 };
 
 // ---------------------------------------------------------------------------------------------
+// Network (TCP): the rig server that other programs reach the radio through, and the rig client
+// that reaches a radio through another program's rig server. Nothing here ever waits: connections
+// are non-blocking, and the program learns that something may be ready through the activity
+// handler, which the platform calls on the program's own thread.
+
+// One TCP connection, accepted by a Listener or started by Network::connect. Destroying it closes
+// it; bytes still queued for sending are dropped.
+class Connection {
+ public:
+  enum class Status {
+    Connecting,  // an outgoing connection that is not yet established
+    Open,        // bytes may flow both ways
+    Closed,      // the peer closed its end, the connection failed, or it was never made
+  };
+  virtual ~Connection() = default;
+
+  virtual Status status() = 0;
+  // Takes up to maxCount bytes that have arrived, in order; empty when none have. Never waits.
+  // Bytes that arrived before the peer closed are still returned after status() says Closed.
+  virtual std::string receive(std::size_t maxCount) = 0;
+  // Queues the bytes for sending and sends what the peer takes now; the rest goes as the peer
+  // takes it. Returns false, and queues nothing, when the connection is closed or when more than
+  // kMaxQueued bytes would then wait: a peer that does not read.
+  virtual bool send(std::string_view bytes) = 0;
+  // Bytes queued and not yet taken by the system.
+  virtual std::size_t queued() const = 0;
+  // The peer as "address:port", for the debug log.
+  virtual std::string peerName() const = 0;
+
+  static constexpr std::size_t kMaxQueued = 64 * 1024;
+};
+
+// A listening TCP socket. Destroying it stops listening; connections already accepted stay open.
+class Listener {
+ public:
+  virtual ~Listener() = default;
+  // The next connection waiting to be accepted, or nullptr when there is none. Never waits.
+  virtual std::unique_ptr<Connection> accept() = 0;
+  // The address and port listened on, "127.0.0.1:4532" (the port the system chose for port 0).
+  virtual std::string localName() const = 0;
+};
+
+class Network {
+ public:
+  virtual ~Network() = default;
+  // Listens on address (a numeric IPv4 or IPv6 address, or "localhost") and port (0: a free port
+  // chosen by the system). nullptr, with the system's reason in whyNot, when it cannot (the port
+  // is in use, the address is not this machine's, no network at all).
+  virtual std::unique_ptr<Listener> listen(const std::string& address, int port,
+                                           std::string& whyNot) = 0;
+  // Starts a connection to host (a numeric address or a name) and port and returns at once, the
+  // connection in Connecting state; a name that needs a slow lookup may make this wait for the
+  // lookup. nullptr, with the reason in whyNot, when it cannot even be started.
+  virtual std::unique_ptr<Connection> connect(const std::string& host, int port,
+                                              std::string& whyNot) = 0;
+  // The routine called on the program's thread whenever a listener or connection may have news:
+  // a connection to accept, bytes arrived, an outgoing connection established or failed, a peer
+  // gone. It is called from the wait for the next event and from the wait of a clip that plays to
+  // its end, so the network is served while the panel speaks; the routine then looks at every
+  // listener and connection of its own, none of which may block. Spurious calls are allowed.
+  virtual void setActivityHandler(std::function<void()> handler) = 0;
+};
+
+// ---------------------------------------------------------------------------------------------
 
 // Everything the logic may use of the machine, handed to it once.
 struct Platform {
@@ -194,6 +258,7 @@ struct Platform {
   FileSystem& files;
   Clock& clock;
   SerialPorts& serial;
+  Network& network;
 };
 
 }  // namespace orvane

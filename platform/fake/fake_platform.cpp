@@ -269,4 +269,112 @@ SerialReadTimeouts FakeSerialPorts::readTimeouts(int n) const {
   return it == lines_.end() ? SerialReadTimeouts{} : it->second.timeouts;
 }
 
+// ----- network
+
+class FakeConnection : public Connection {
+ public:
+  FakeConnection(Transcript& t, std::shared_ptr<FakePeer> peer) : t_(t), peer_(std::move(peer)) {}
+  ~FakeConnection() override {
+    peer_->programClosed = true;
+    t_.add("net.close " + peer_->name);
+  }
+  Status status() override {
+    if (peer_->refused) return Status::Closed;
+    if (!peer_->established) return Status::Connecting;
+    return peer_->closedByPeer && peer_->toProgram.empty() ? Status::Closed : Status::Open;
+  }
+  std::string receive(std::size_t maxCount) override {
+    if (!peer_->established || peer_->refused) return {};
+    const std::size_t count = std::min(maxCount, peer_->toProgram.size());
+    std::string out = peer_->toProgram.substr(0, count);
+    peer_->toProgram.erase(0, count);
+    return out;
+  }
+  bool send(std::string_view bytes) override {
+    if (status() != Status::Open || peer_->closedByPeer) return false;
+    if (!peer_->reading) {
+      if (peer_->unread.size() + bytes.size() > kMaxQueued) return false;
+      peer_->unread += bytes;
+      return true;
+    }
+    peer_->fromProgram += std::exchange(peer_->unread, {});
+    peer_->fromProgram += bytes;
+    return true;
+  }
+  std::size_t queued() const override { return peer_->unread.size(); }
+  std::string peerName() const override { return peer_->name; }
+
+ private:
+  Transcript& t_;
+  std::shared_ptr<FakePeer> peer_;
+};
+
+class FakeListener : public Listener {
+ public:
+  FakeListener(FakeNetwork& net, std::string address, int port)
+      : net_(net), address_(std::move(address)), port_(port) {}
+  ~FakeListener() override { net_.listeners_.erase(port_); }
+  std::unique_ptr<Connection> accept() override {
+    auto& waiting = net_.listeners_[port_];
+    if (waiting.empty()) return nullptr;
+    std::shared_ptr<FakePeer> peer = waiting.front();
+    waiting.pop_front();
+    net_.t_.add("net.accept " + peer->name);
+    return std::make_unique<FakeConnection>(net_.t_, peer);
+  }
+  std::string localName() const override { return address_ + ":" + std::to_string(port_); }
+
+ private:
+  FakeNetwork& net_;
+  std::string address_;
+  int port_;
+};
+
+std::unique_ptr<Listener> FakeNetwork::listen(const std::string& address, int port,
+                                              std::string& whyNot) {
+  const std::string where = address + ":" + std::to_string(port);
+  if (refused.count(where) != 0 || listeners_.count(port) != 0) {
+    whyNot = "Address already in use";
+    t_.add("net.listen " + where + " refused");
+    return nullptr;
+  }
+  listeners_[port];
+  t_.add("net.listen " + where);
+  return std::make_unique<FakeListener>(*this, address, port);
+}
+
+std::unique_ptr<Connection> FakeNetwork::connect(const std::string& host, int port,
+                                                 std::string& whyNot) {
+  const std::string where = host + ":" + std::to_string(port);
+  t_.add("net.connect " + where);
+  auto it = servers_.find(where);
+  std::shared_ptr<FakePeer> peer;
+  if (it == servers_.end()) {
+    // Nothing listens there: the connection starts and then fails, as a refused one does.
+    peer = std::make_shared<FakePeer>();
+    peer->refused = true;
+  } else {
+    peer = it->second;
+    servers_.erase(it);
+  }
+  peer->name = where;
+  whyNot.clear();
+  return std::make_unique<FakeConnection>(t_, peer);
+}
+
+std::shared_ptr<FakePeer> FakeNetwork::arrive(int port, std::string peerName) {
+  const auto it = listeners_.find(port);
+  if (it == listeners_.end()) return nullptr;
+  auto peer = std::make_shared<FakePeer>();
+  peer->name = std::move(peerName);
+  it->second.push_back(peer);
+  return peer;
+}
+
+std::shared_ptr<FakePeer> FakeNetwork::serve(const std::string& host, int port) {
+  auto peer = std::make_shared<FakePeer>();
+  servers_[host + ":" + std::to_string(port)] = peer;
+  return peer;
+}
+
 }  // namespace orvane::fake

@@ -10,6 +10,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/platform.h"
@@ -177,6 +178,72 @@ class FakeSerialPorts : public SerialPorts {
   std::map<int, Line> lines_;
 };
 
+// The far end of a fake TCP connection, held by the test: a client of the program's listener, or
+// the server the program connected to. Bytes written here arrive at the program; what the program
+// sent is taken from here.
+class FakePeer {
+ public:
+  // Bytes the peer sends to the program; they wait until the program receives them.
+  void write(std::string_view bytes) { toProgram += bytes; }
+  // Everything the program has sent that the peer has read, and forgets it.
+  std::string takeReceived() { return std::exchange(fromProgram, {}); }
+  // The peer closes its end: the program's connection reports Closed once it has received what
+  // was sent before.
+  void close() { closedByPeer = true; }
+  bool closedByProgram() const { return programClosed; }
+
+  // A peer that stops reading: the program's bytes stay queued on its side.
+  bool reading = true;
+  // An outgoing connection of the program: false while the server has not yet answered.
+  bool established = true;
+  // An outgoing connection the server refused.
+  bool refused = false;
+
+  std::string toProgram;
+  std::string fromProgram;
+  std::string unread;  // sent by the program while the peer was not reading
+  bool closedByPeer = false;
+  bool programClosed = false;
+  std::string name;
+};
+
+// Transcript lines: "net.listen ADDRESS:PORT" or "net.listen ADDRESS:PORT refused",
+// "net.accept PEER", "net.connect HOST:PORT", "net.close PEER".
+class FakeNetwork : public Network {
+ public:
+  explicit FakeNetwork(Transcript& t) : t_(t) {}
+  std::unique_ptr<Listener> listen(const std::string& address, int port,
+                                   std::string& whyNot) override;
+  std::unique_ptr<Connection> connect(const std::string& host, int port,
+                                      std::string& whyNot) override;
+  void setActivityHandler(std::function<void()> handler) override {
+    activity_ = std::move(handler);
+  }
+
+  // Script.
+  // A client arrives at the listener on port (the address is not checked); the program sees it
+  // at its next accept(). nullptr when nothing listens there.
+  std::shared_ptr<FakePeer> arrive(int port, std::string peerName = "127.0.0.1:50000");
+  // The server that the program's next connect to host:port reaches.
+  std::shared_ptr<FakePeer> serve(const std::string& host, int port);
+  // Calls the activity handler, as the platform does when a socket becomes ready.
+  void activity() {
+    if (activity_) activity_();
+  }
+  // "ADDRESS:PORT" texts that listen() refuses, as when the port is in use.
+  std::set<std::string> refused;
+
+  // Inspection.
+  bool listening(int port) const { return listeners_.count(port) != 0; }
+
+ private:
+  friend class FakeListener;
+  Transcript& t_;
+  std::function<void()> activity_;
+  std::map<int, std::deque<std::shared_ptr<FakePeer>>> listeners_;  // port -> waiting clients
+  std::map<std::string, std::shared_ptr<FakePeer>> servers_;        // "host:port" -> server
+};
+
 // All fakes together, wired to one transcript.
 struct FakePlatform {
   Transcript transcript;
@@ -185,8 +252,9 @@ struct FakePlatform {
   FakeSound sound{transcript, files};
   FakeClock clock;
   FakeSerialPorts serial{transcript};
+  FakeNetwork network{transcript};
 
-  Platform platform() { return Platform{window, sound, files, clock, serial}; }
+  Platform platform() { return Platform{window, sound, files, clock, serial, network}; }
 };
 
 }  // namespace orvane::fake

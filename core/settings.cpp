@@ -1,0 +1,166 @@
+#include "core/settings.h"
+
+#include <array>
+#include <charconv>
+
+namespace orvane {
+
+namespace {
+
+constexpr std::string_view kBlanks = " \t";
+
+std::string_view trimmed(std::string_view text) {
+  const auto first = text.find_first_not_of(kBlanks);
+  if (first == std::string_view::npos) return {};
+  const auto last = text.find_last_not_of(kBlanks);
+  return text.substr(first, last - first + 1);
+}
+
+std::optional<int> wholeNumber(std::string_view text) {
+  int n = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), n);
+  if (error != std::errc() || end != text.data() + text.size() || text.empty()) return std::nullopt;
+  return n;
+}
+
+bool acceptsRigServer(std::string_view value) {
+  return value == "off" || value == "on" || parseHostAndPort(value, {}).has_value();
+}
+
+constexpr auto kSpecs = std::to_array<SettingSpec>({
+    {"rig-server", "on", &acceptsRigServer, "off, on, PORT, ADDRESS or ADDRESS:PORT"},
+});
+
+const SettingSpec* findSpec(std::string_view name) {
+  for (const SettingSpec& spec : kSpecs) {
+    if (spec.name == name) return &spec;
+  }
+  return nullptr;
+}
+
+std::string quoted(std::string_view text) {
+  return "\"" + std::string(text) + "\"";
+}
+
+}  // namespace
+
+std::span<const SettingSpec> settingSpecs() {
+  return kSpecs;
+}
+
+std::optional<std::string> Settings::set(std::string_view name, std::string_view value) {
+  const SettingSpec* spec = findSpec(name);
+  if (spec == nullptr) return "unknown setting " + quoted(name);
+  if (!spec->accepts(value)) {
+    return std::string(name) + " takes " + std::string(spec->values) + ", not " + quoted(value);
+  }
+  values_.insert_or_assign(std::string(name), std::string(value));
+  return std::nullopt;
+}
+
+std::optional<std::string> Settings::value(std::string_view name) const {
+  const auto it = values_.find(name);
+  if (it == values_.end()) return std::nullopt;
+  return it->second;
+}
+
+void Settings::readFile(std::string_view contents, std::vector<std::string>& problems) {
+  int number = 0;
+  while (!contents.empty()) {
+    const auto end = contents.find('\n');
+    std::string_view line = contents.substr(0, end);
+    contents.remove_prefix(end == std::string_view::npos ? contents.size() : end + 1);
+    ++number;
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    line = trimmed(line);
+    if (line.empty() || line.front() == '#') continue;
+    const auto gap = line.find_first_of(kBlanks);
+    const std::string_view name = line.substr(0, gap);
+    const std::string_view value =
+        gap == std::string_view::npos ? std::string_view() : trimmed(line.substr(gap));
+    if (auto problem = set(name, value)) {
+      problems.push_back(std::string(kSettingsFileName) + " line " + std::to_string(number) + ": " +
+                         *problem + "; left out");
+    }
+  }
+}
+
+std::vector<std::string> Settings::takeOptions(const std::vector<std::string>& arguments,
+                                               std::vector<std::string>& problems) {
+  std::vector<std::string> rest;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    if (argument.rfind("--", 0) != 0) {
+      rest.push_back(argument);
+      continue;
+    }
+    const std::string_view option = std::string_view(argument).substr(2);
+    const auto equals = option.find('=');
+    const std::string_view name = option.substr(0, equals);
+    const SettingSpec* spec = findSpec(name);
+    if (spec == nullptr) {
+      rest.push_back(argument);
+      continue;
+    }
+    std::string value;
+    if (equals != std::string_view::npos) {
+      value = option.substr(equals + 1);
+    } else if (i + 1 < arguments.size() && arguments[i + 1].rfind('-', 0) != 0) {
+      value = arguments[++i];
+    } else if (!spec->bareValue.empty()) {
+      value = spec->bareValue;
+    } else {
+      problems.push_back("--" + std::string(name) + " needs a value: " + std::string(spec->values));
+      continue;
+    }
+    if (auto problem = set(name, value)) problems.push_back("--" + *problem + "; left out");
+  }
+  return rest;
+}
+
+std::optional<HostAndPort> parseHostAndPort(std::string_view text, HostAndPort defaults) {
+  HostAndPort result = std::move(defaults);
+  if (text.empty()) return std::nullopt;
+  if (auto port = wholeNumber(text)) {
+    if (*port < 1 || *port > 65535) return std::nullopt;
+    result.port = *port;
+    return result;
+  }
+  std::string_view host = text;
+  std::string_view port;
+  if (text.front() == '[') {
+    const auto close = text.find(']');
+    if (close == std::string_view::npos || close == 1) return std::nullopt;
+    host = text.substr(1, close - 1);
+    const std::string_view after = text.substr(close + 1);
+    if (!after.empty()) {
+      if (after.front() != ':') return std::nullopt;
+      port = after.substr(1);
+      if (port.empty()) return std::nullopt;
+    }
+  } else if (const auto colon = text.rfind(':'); colon != std::string_view::npos) {
+    // More than one colon and no brackets: an IPv6 address without a port.
+    if (text.find(':') == colon) {
+      host = text.substr(0, colon);
+      port = text.substr(colon + 1);
+      if (host.empty() || port.empty()) return std::nullopt;
+    }
+  }
+  if (host.find_first_of(" \t[]/") != std::string_view::npos) return std::nullopt;
+  if (!port.empty()) {
+    const auto number = wholeNumber(port);
+    if (!number || *number < 1 || *number > 65535) return std::nullopt;
+    result.port = *number;
+  }
+  result.host = std::string(host);
+  return result;
+}
+
+std::optional<int> parsePercent(std::string_view text, int low, int high) {
+  if (!text.empty() && text.back() == '%') text.remove_suffix(1);
+  const auto number = wholeNumber(text);
+  if (!number || *number < low || *number > high) return std::nullopt;
+  return number;
+}
+
+}  // namespace orvane

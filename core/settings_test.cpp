@@ -1,0 +1,89 @@
+#include "core/settings.h"
+
+#include <gtest/gtest.h>
+
+namespace orvane {
+namespace {
+
+TEST(SettingsTest, FileLinesCommentsAndProblems) {
+  Settings s;
+  std::vector<std::string> problems;
+  s.readFile(
+      "# the station's own settings\r\n"
+      "\n"
+      "   rig-server   8000  \r\n"
+      "volume 3\n"
+      "rig-server [::1]:99999\n"
+      "rig-server 0.0.0.0:4533",
+      problems);
+  EXPECT_EQ(s.value("rig-server"), "0.0.0.0:4533");  // the last good line wins
+  ASSERT_EQ(problems.size(), 2u);
+  EXPECT_EQ(problems[0], "settings.cfg line 4: unknown setting \"volume\"; left out");
+  EXPECT_EQ(problems[1].rfind("settings.cfg line 5: rig-server takes ", 0), 0u) << problems[1];
+  EXPECT_FALSE(s.value("volume"));
+}
+
+TEST(SettingsTest, CommandLineOptionsWinAndTheRestIsKept) {
+  Settings s;
+  std::vector<std::string> problems;
+  s.readFile("rig-server off\n", problems);
+  const auto rest = s.takeOptions({"--terminal", "--rig-server", "-t", "--rig-server=9000",
+                                   "--rig-server", "bad host", "--rig-server"},
+                                  problems);
+  EXPECT_EQ(rest, (std::vector<std::string>{"--terminal", "-t"}));
+  EXPECT_EQ(s.value("rig-server"), "on");  // a bare option at the end: its bare value
+  ASSERT_EQ(problems.size(), 1u);
+  EXPECT_NE(problems[0].find("not \"bad host\""), std::string::npos) << problems[0];
+
+  Settings t;
+  t.takeOptions({"--rig-server", "--terminal"}, problems);
+  EXPECT_EQ(t.value("rig-server"), "on");  // "--terminal" is the next option, not the value
+}
+
+TEST(SettingsTest, HostAndPortForms) {
+  const HostAndPort d{"127.0.0.1", 4532};
+  struct Case {
+    const char* text;
+    std::optional<std::pair<std::string, int>> want;
+  };
+  const Case cases[] = {
+      {"4533", std::pair{"127.0.0.1", 4533}},
+      {"0.0.0.0", std::pair{"0.0.0.0", 4532}},
+      {"192.168.1.5:4000", std::pair{"192.168.1.5", 4000}},
+      {"radio.local:4532", std::pair{"radio.local", 4532}},
+      {"[::1]:4600", std::pair{"::1", 4600}},
+      {"[::1]", std::pair{"::1", 4532}},
+      {"::1", std::pair{"::1", 4532}},
+      {"", std::nullopt},
+      {"0", std::nullopt},
+      {"65536", std::nullopt},
+      {"host:", std::nullopt},
+      {":4532", std::nullopt},
+      {"host:12x", std::nullopt},
+      {"[::1", std::nullopt},
+      {"[::1]4532", std::nullopt},
+      {"a b:1", std::nullopt},
+  };
+  for (const Case& c : cases) {
+    const auto got = parseHostAndPort(c.text, d);
+    if (!c.want) {
+      EXPECT_FALSE(got) << c.text;
+      continue;
+    }
+    ASSERT_TRUE(got) << c.text;
+    EXPECT_EQ(got->host, c.want->first) << c.text;
+    EXPECT_EQ(got->port, c.want->second) << c.text;
+  }
+}
+
+TEST(SettingsTest, Percent) {
+  EXPECT_EQ(parsePercent("200", 100, 300), 200);
+  EXPECT_EQ(parsePercent("150%", 100, 300), 150);
+  EXPECT_FALSE(parsePercent("99", 100, 300));
+  EXPECT_FALSE(parsePercent("301%", 100, 300));
+  EXPECT_FALSE(parsePercent("2x", 100, 300));
+  EXPECT_FALSE(parsePercent("%", 100, 300));
+}
+
+}  // namespace
+}  // namespace orvane
