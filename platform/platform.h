@@ -245,7 +245,10 @@ class Network {
   // a connection to accept, bytes arrived, an outgoing connection established or failed, a peer
   // gone. It is called from the wait for the next event and from the wait of a clip that plays to
   // its end, so the network is served while the panel speaks; the routine then looks at every
-  // listener and connection of its own, none of which may block. Spurious calls are allowed.
+  // listener and connection of its own, none of which may block. News is told once: the routine
+  // takes everything that is ready (accept until nullptr, receive until empty), since what it
+  // leaves is not told again until something new happens. Spurious calls are allowed. The
+  // routine must not start a clip that plays to its end (it may be running inside one).
   virtual void setActivityHandler(std::function<void()> handler) = 0;
 };
 
