@@ -16,6 +16,7 @@ struct PanelServices {
   Clock& clock;
   SerialPorts& serial;
   Network& network;
+  SpeechService& speech;
 };
 
 // Runs the panel to its end in the front end asked for and returns the exit code. The window

@@ -8,11 +8,13 @@
 #include "platform/no_network.h"
 #include "platform/posix/posix_platform.h"
 #include "platform/sdl/sdl_sound.h"
+#include "platform/speechd/speech_dispatcher.h"
 
 namespace {
 
 constexpr char kUsage[] =
-    "Usage: orvane [--terminal] [--rig-server[=ADDRESS:PORT]] [--help] [--version]\n"
+    "Usage: orvane [--terminal] [--rig-server[=ADDRESS:PORT]] [--speech clips|system]\n"
+    "              [--speech-rate=RATE] [--clip-rate PERCENT] [--help] [--version]\n"
     "\n"
     "Orvane is a spoken control panel for Kenwood TS-series HF transceivers, worked from the\n"
     "keyboard and answering with speech.\n"
@@ -24,6 +26,14 @@ constexpr char kUsage[] =
     "                   let other programs (loggers, digital modes) work the radio through the\n"
     "                   panel with Hamlib's network protocol (rig model 2, NET rigctl); on\n"
     "                   127.0.0.1:4532 unless an address or port is given; off by default\n"
+    "  --speech clips|system\n"
+    "                   speak with the clip set (the default) or through the system's speech\n"
+    "                   service, speech-dispatcher, in the voice and at the rate set up there\n"
+    "  --speech-rate=RATE\n"
+    "                   the panel's own rate for the speech service, -100 to 100 (0 the voice's\n"
+    "                   normal rate); off by default: the rate set up in the service\n"
+    "  --clip-rate PERCENT\n"
+    "                   play the clip set faster, 100 to 300 percent, pitch kept; 100 by default\n"
     "\n"
     "Every option NAME VALUE can also be a line \"NAME VALUE\" in settings.cfg, in the directory\n"
     "the panel is started in; the command line wins.\n"
@@ -74,7 +84,9 @@ int main(int argc, char** argv) {
   // why where the panel was started, and the panel goes on.
   for (const std::string& problem : problems) std::fprintf(stderr, "orvane: %s\n", problem.c_str());
 
-  orvane::SdlSound sound;
+  orvane::SdlSound sound(
+      orvane::parseClipRate(settings.value(orvane::kClipRateSetting).value_or("100"))
+          .value_or(100));
   // The installed clip set, found from where this program lies, so a tree installed under any
   // prefix (or moved there) speaks. ORVANE_INSTALLED_CLIPS is the path from the installed program's
   // directory to the installed clips, given by the build.
@@ -82,8 +94,9 @@ int main(int argc, char** argv) {
   orvane::PosixClock clock;
   orvane::PosixSerialPorts serial;
   orvane::NoNetwork network;
+  orvane::SpeechDispatcher speech;
   // A failure to start is the one told in words rather than by a clip (runPanel says it): the
   // panel has done nothing at all, and whoever started it reads it where they started it.
-  return orvane::runPanel(frontEnd, orvane::PanelServices{sound, files, clock, serial, network},
-                          settings);
+  return orvane::runPanel(
+      frontEnd, orvane::PanelServices{sound, files, clock, serial, network, speech}, settings);
 }

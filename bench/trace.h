@@ -85,6 +85,9 @@ class TracingSound final : public SoundPlayer {
   bool playBlocking(const std::string& path) override;
   bool playNoWait(const std::string& path) override;
   void stop() override { inner_.stop(); }
+  bool playPause(const std::string& path, bool audible) override {
+    return inner_.playPause(path, audible);
+  }
 
  private:
   SoundPlayer& inner_;

@@ -2,19 +2,21 @@
 // platform), with the timing decorators of trace.h around the window, the serial ports and the
 // sound player. The benchmarks start it in place of orvane to read timestamps from inside.
 //
-//   ORVANE_TRACE=FILE orvane_traced
+//   ORVANE_TRACE=FILE orvane_traced [--speech system] [--clip-rate PERCENT] ...
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "panel/panel.h"
 #include "platform/no_network.h"
 #include "platform/posix/posix_platform.h"
 #include "platform/sdl/sdl_sound.h"
 #include "platform/sdl/sdl_window.h"
+#include "platform/speechd/speech_dispatcher.h"
 #include "trace.h"
 
-int main() {
+int main(int argc, char** argv) {
   const char* tracePath = std::getenv("ORVANE_TRACE");
   if (tracePath == nullptr || *tracePath == '\0') {
     std::fputs("orvane_traced: set ORVANE_TRACE to the trace file\n", stderr);
@@ -26,21 +28,36 @@ int main() {
     return 2;
   }
 
+  // The station's settings as the panel takes them: settings.cfg, then the command line.
+  orvane::PosixFileSystem files;
+  orvane::Settings settings;
+  std::vector<std::string> problems;
+  if (const auto contents = files.readFile(orvane::kSettingsFileName)) {
+    settings.readFile(*contents, problems);
+  }
+  settings.takeOptions(std::vector<std::string>(argv + 1, argv + argc), problems);
+  for (const std::string& problem : problems) {
+    std::fprintf(stderr, "orvane_traced: %s\n", problem.c_str());
+  }
+
   orvane::SdlWindow window;
-  orvane::SdlSound sound;
+  orvane::SdlSound sound(
+      orvane::parseClipRate(settings.value(orvane::kClipRateSetting).value_or("100"))
+          .value_or(100));
   trace.note("sound-buffer", std::to_string(sound.deviceBufferFrames()) + " " +
                                  std::to_string(sound.hasDevice() ? orvane::SdlSound::kRate : 0));
   sound.setClipStartObserver([&trace] { trace.note("clip-start"); });
-  orvane::PosixFileSystem files;
   orvane::PosixClock clock;
   orvane::PosixSerialPorts serial;
   orvane::NoNetwork network;
+  orvane::SpeechDispatcher speech;
 
   orvane::bench::TracingWindow tracedWindow(window, trace);
   orvane::bench::TracingSound tracedSound(sound, trace);
   orvane::bench::TracingSerialPorts tracedSerial(serial, trace);
   orvane::Panel panel(
-      orvane::Platform{tracedWindow, tracedSound, files, clock, tracedSerial, network});
+      orvane::Platform{tracedWindow, tracedSound, files, clock, tracedSerial, network, speech},
+      settings);
   const int status = panel.run();
   if (status == orvane::kExitNoWindow)
     std::fprintf(stderr, "orvane_traced: %s\n", window.whyNotOpen().c_str());

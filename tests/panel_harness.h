@@ -62,7 +62,7 @@ class PanelHarness {
   // Runs the whole program over the queued events; the fake window closes itself when the script
   // is used up.
   int run() {
-    panel = std::make_unique<Panel>(fake.platform());
+    panel = std::make_unique<Panel>(fake.platform(), settings);
     return panel->run();
   }
   PanelState& state() { return panel->state(); }
@@ -94,7 +94,8 @@ class PanelHarness {
         const bool poll = cmd == "FA;" || cmd == "FB;" || cmd == "SM0;" || cmd == "RM;";
         if (withPolls || !poll) out.push_back("> " + cmd);
       } else if (line.rfind("print ", 0) == 0 || line.rfind("window.", 0) == 0 ||
-                 line.rfind("clip.stop", 0) == 0) {
+                 line.rfind("clip.stop", 0) == 0 || line.rfind("speech.", 0) == 0 ||
+                 line.rfind("pause ", 0) == 0) {
         out.push_back(line);
       }
     }
@@ -140,6 +141,7 @@ class PanelHarness {
   }
 
   fake::FakePlatform fake;
+  Settings settings;
   ScriptedRadio radio;
   std::unique_ptr<Panel> panel;
 };
