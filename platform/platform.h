@@ -100,16 +100,24 @@ struct SpeechOptions {
   std::optional<int> rate;
 };
 
+// What became of a phrase handed to the speech service.
+enum class SpeechResult {
+  Taken,     // the service will say it
+  NotReady,  // the service is still being reached: this phrase is for the clip set, later ones
+             // may be taken
+  Gone,      // the service is missing, has gone or does not answer, for the rest of the run
+};
+
 class SpeechService {
  public:
   virtual ~SpeechService() = default;
   // Begins reaching the service and returns at once; nothing is spoken yet. Called once.
   virtual void start(const SpeechOptions& options) = 0;
-  // Hands text (UTF-8, plain words) to the service and returns without waiting for the speech.
-  // Returns false when the service cannot take it: it is missing, it has gone, or it did not
-  // answer in time; the reason is then told once on standard error and kept in whyNot(), and every
-  // later call fails at once. Never waits for the service longer than about a second.
-  virtual bool say(std::string_view text, SpeechPriority priority) = 0;
+  // Hands text (UTF-8, plain words) to the service and returns without waiting for the speech,
+  // and never waits for the service longer than about a second. Once the service is Gone the
+  // reason has been told once on standard error and stays in whyNot(), and every later call
+  // returns Gone at once.
+  virtual SpeechResult say(std::string_view text, SpeechPriority priority) = 0;
   // Why the service cannot speak; empty while it can.
   virtual std::string whyNot() const = 0;
 };

@@ -69,12 +69,17 @@ void Announcer::finishPhrase() {
   const SpeechPriority priority = std::exchange(phrasePriority_, SpeechPriority::Message);
   phraseBreak_ = false;
   if (service_ == nullptr || phrase.empty()) return;
-  if (service_->say(phrase, priority)) return;
-  // The service is gone: the clip set speaks from here on, this phrase first.
-  const std::string why = service_->whyNot();
+  const SpeechResult result = service_->say(phrase, priority);
+  if (result == SpeechResult::Taken) return;
+  SpeechService* const service = service_;
+  // The clip set speaks this phrase, and every later one once the service is gone.
   service_ = nullptr;
-  if (serviceLost_) serviceLost_(why);
   playCollectedClips(clips);
+  if (result == SpeechResult::NotReady) {
+    service_ = service;
+    return;
+  }
+  if (serviceLost_) serviceLost_(service->whyNot());
 }
 
 void Announcer::playCollectedClips(const std::vector<std::pair<std::string, bool>>& clips) {

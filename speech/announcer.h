@@ -35,8 +35,9 @@ class Announcer {
   // of speech; through the speech service a silent pause, after what was said before it.
   void pauseForRadio();
 
-  // From now on the panel speaks through service. When the service fails, serviceLost is told why
-  // once, and the clip set speaks for the rest of the run, starting with the phrase that failed.
+  // From now on the panel speaks through service. While the service is still being reached the
+  // clip set speaks. When the service fails, serviceLost is told why once, and the clip set
+  // speaks for the rest of the run, starting with the phrase that failed.
   void speakThrough(SpeechService& service, std::function<void(const std::string&)> serviceLost);
   bool speaksThroughService() const { return service_ != nullptr; }
   // The end of one event's handling: what it said goes to the speech service as one phrase. With

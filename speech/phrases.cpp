@@ -77,7 +77,9 @@ constexpr auto kTable = std::to_array<ClipWords>({
     // The state of the link to the radio is told whatever the operator does next.
     {"connected", "connected", kNotice},
     {"nc", "not connected", kNotice},
-    {"ts", "Orvane, version"},
+    // The panel's first and last words: a key pressed meanwhile, or the screen reader telling of
+    // the window coming or going, waits for them.
+    {"ts", "Orvane, version", kNotice},
     {"cfgnf", "configuration file not found", kNotice},
     {"quit", "goodbye", kNotice},
     // A pause the radio needs after switching on, not speech.

@@ -78,14 +78,15 @@ TEST(ClipWords, NamesAsThePanelPlaysThem) {
   }
 }
 
-// The state of the link to the radio and the panel's last words are never cut off; everything
+// The state of the link to the radio and the panel's first and last words are never cut off;
+// everything
 // else gives way to the operator's next key.
-TEST(ClipWords, OnlyLinkStateAndLastWordsAreNotices) {
+TEST(ClipWords, OnlyLinkStateAndFirstAndLastWordsAreNotices) {
   std::vector<std::string_view> notices;
   for (const ClipWords& row : clipWordsTable()) {
     if (row.priority == SpeechPriority::Notice) notices.push_back(row.clip);
   }
-  EXPECT_THAT(notices, ::testing::UnorderedElementsAre("connected", "nc", "cfgnf", "quit"));
+  EXPECT_THAT(notices, ::testing::UnorderedElementsAre("connected", "nc", "ts", "cfgnf", "quit"));
 }
 
 TEST(HelpWords, LinesJoinedAndCommentsLeftOut) {

@@ -39,7 +39,7 @@ TEST_F(ServiceSpeech, StartUpIsOnePhraseAfterTheStartCommands) {
       speech.push_back(line);
   }
   EXPECT_THAT(speech, ElementsAre("speech.start", "> RG255;",
-                                  "speech.say message \"Orvane, version one point nine\"",
+                                  "speech.say notice \"Orvane, version one point nine\"",
                                   "speech.say notice \"connected\"",
                                   "speech.say notice \"goodbye\"", "pause wave/delay.wav"));
   // Nothing went to the clip set.
@@ -133,6 +133,24 @@ TEST_F(FailingService, TheClipSetSpeaksFromThePhraseThatFailedOn) {
   EXPECT_THAT(
       h.fake.files.contents("debug.dat"),
       ::testing::HasSubstr("speech service: it went away; the clip set speaks from now on\r\n"));
+}
+
+// A service that is still being reached does not hold the panel up: the clip set says what comes
+// meanwhile, and the service takes over once it answers, with no word of a failure.
+TEST_F(FailingService, TheClipSetSpeaksWhileTheServiceIsBeingReached) {
+  h.fake.speech.notReadyFor = 1;
+  h.queueConnect();
+  h.fake.window.queueKey(vk::kF1);
+  h.run();
+  const auto story = h.storyFrom(0);
+  const auto notReady = std::find(story.begin(), story.end(), "speech.say not ready");
+  ASSERT_NE(notReady, story.end());
+  EXPECT_THAT(std::vector<std::string>(notReady, notReady + 5),
+              ElementsAre("speech.say not ready", "ts", "1", "point", "9"));
+  EXPECT_THAT(story, ::testing::IsSupersetOf(
+                         {"speech.say notice \"connected\"", "speech.say message \"preamp on\""}));
+  EXPECT_THAT(h.fake.files.contents("debug.dat"),
+              ::testing::Not(::testing::HasSubstr("speech service")));
 }
 
 }  // namespace

@@ -133,15 +133,20 @@ void FakeSpeech::start(const SpeechOptions& options) {
   t_.add(options.rate ? "speech.start rate " + std::to_string(*options.rate) : "speech.start");
 }
 
-bool FakeSpeech::say(std::string_view text, SpeechPriority priority) {
+SpeechResult FakeSpeech::say(std::string_view text, SpeechPriority priority) {
   if (!whyNot_.empty() || !failing_.empty()) {
     if (whyNot_.empty()) whyNot_ = failing_;
     t_.add("speech.say failed");
-    return false;
+    return SpeechResult::Gone;
+  }
+  if (notReadyFor > 0) {
+    --notReadyFor;
+    t_.add("speech.say not ready");
+    return SpeechResult::NotReady;
   }
   const char* kind = priority == SpeechPriority::Notice ? "notice" : "message";
   t_.add(std::string("speech.say ") + kind + " \"" + std::string(text) + "\"");
-  return true;
+  return SpeechResult::Taken;
 }
 
 // ----- files

@@ -104,17 +104,19 @@ class FakeSound : public SoundPlayer {
 };
 
 // The system's speech service. Transcript lines: "speech.start" (with " rate N" when the panel sets
-// a rate), "speech.say message \"TEXT\"" or "speech.say notice \"TEXT\"", and "speech.say failed"
-// for a phrase the service did not take.
+// a rate), "speech.say message \"TEXT\"" or "speech.say notice \"TEXT\"", "speech.say not ready"
+// for a phrase while the service is being reached, "speech.say failed" once it has gone.
 class FakeSpeech : public SpeechService {
  public:
   explicit FakeSpeech(Transcript& t) : t_(t) {}
   void start(const SpeechOptions& options) override;
-  bool say(std::string_view text, SpeechPriority priority) override;
+  SpeechResult say(std::string_view text, SpeechPriority priority) override;
   std::string whyNot() const override { return whyNot_; }
 
   // The service fails from the next phrase on, for the reason given.
   void fail(std::string reason) { failing_ = std::move(reason); }
+  // The service is still being reached for the next count phrases.
+  int notReadyFor = 0;
 
  private:
   Transcript& t_;

@@ -19,14 +19,13 @@ struct SpeechDispatcher::Shared {
   std::mutex mutex;
   std::condition_variable changed;
   Phase phase = Phase::Idle;
+  std::chrono::steady_clock::time_point started;
   std::string whyNot;
-  bool told = false;  // the reason has been said on standard error
   bool stopping = false;
   bool workerDone = false;
   // The phrase the worker is to hand over, and what came of it.
   std::optional<std::pair<std::string, SPDPriority>> phrase;
   bool answered = false;
-  bool taken = false;
   // The connection's socket, to be shut down when the daemon hangs so that the worker returns.
   int socket = -1;
 };
@@ -72,40 +71,36 @@ void SpeechDispatcher::start(const SpeechOptions& options) {
     std::lock_guard lock(shared_->mutex);
     if (shared_->phase != Shared::Phase::Idle) return;
     shared_->phase = Shared::Phase::Connecting;
+    shared_->started = std::chrono::steady_clock::now();
   }
   worker_ = std::thread([shared = shared_, options] { work(shared, options); });
 }
 
-bool SpeechDispatcher::say(std::string_view text, SpeechPriority priority) {
-  std::unique_lock lock(shared_->mutex);
-  if (shared_->phase == Shared::Phase::Idle) {
-    giveUp("speech-dispatcher was never started");
-    return false;
+SpeechResult SpeechDispatcher::say(std::string_view text, SpeechPriority priority) {
+  using Phase = Shared::Phase;
+  Shared& shared = *shared_;
+  std::unique_lock lock(shared.mutex);
+  if (shared.phase == Phase::Idle) giveUp(shared, "speech-dispatcher was never started");
+  if (shared.phase == Phase::Connecting && !shared.changed.wait_for(lock, limits_.ready, [&] {
+        return shared.phase != Phase::Connecting;
+      })) {
+    if (std::chrono::steady_clock::now() - shared.started < limits_.connect) {
+      return SpeechResult::NotReady;
+    }
+    giveUp(shared, "speech-dispatcher did not answer within " +
+                       std::to_string(limits_.connect.count()) + " ms");
   }
-  if (!shared_->changed.wait_for(lock, limits_.connect,
-                                 [this] { return shared_->phase != Shared::Phase::Connecting; })) {
-    giveUp("speech-dispatcher did not answer within " + std::to_string(limits_.connect.count()) +
-           " ms");
-    return false;
+  if (shared.phase != Phase::Ready) return SpeechResult::Gone;
+
+  shared.phrase.emplace(std::string(text),
+                        priority == SpeechPriority::Notice ? SPD_IMPORTANT : SPD_TEXT);
+  shared.answered = false;
+  shared.changed.notify_all();
+  if (!shared.changed.wait_for(lock, limits_.answer, [&] { return shared.answered; })) {
+    giveUp(shared, "speech-dispatcher did not take a phrase within " +
+                       std::to_string(limits_.answer.count()) + " ms");
   }
-  if (shared_->phase != Shared::Phase::Ready) {
-    giveUp(shared_->whyNot);
-    return false;
-  }
-  shared_->phrase.emplace(std::string(text),
-                          priority == SpeechPriority::Notice ? SPD_IMPORTANT : SPD_TEXT);
-  shared_->answered = false;
-  shared_->changed.notify_all();
-  if (!shared_->changed.wait_for(lock, limits_.answer, [this] { return shared_->answered; })) {
-    giveUp("speech-dispatcher did not take a phrase within " +
-           std::to_string(limits_.answer.count()) + " ms");
-    return false;
-  }
-  if (!shared_->taken) {
-    giveUp(shared_->whyNot);
-    return false;
-  }
-  return true;
+  return shared.phase == Phase::Ready ? SpeechResult::Taken : SpeechResult::Gone;
 }
 
 std::string SpeechDispatcher::whyNot() const {
@@ -113,21 +108,16 @@ std::string SpeechDispatcher::whyNot() const {
   return shared_->phase == Shared::Phase::Gone ? shared_->whyNot : std::string();
 }
 
-// Called with the mutex held. The reason is said once; a worker stuck in a call returns when its
+// The reason is told once, whichever thread finds it; a worker stuck in a call returns when its
 // socket is shut down, and ends.
-void SpeechDispatcher::giveUp(const std::string& why) {
-  if (shared_->phase != Shared::Phase::Gone) {
-    shared_->phase = Shared::Phase::Gone;
-    shared_->whyNot = why;
-  }
-  shared_->stopping = true;
-  if (shared_->socket >= 0) ::shutdown(shared_->socket, SHUT_RDWR);
-  shared_->changed.notify_all();
-  if (!shared_->told) {
-    shared_->told = true;
-    std::fprintf(stderr, "orvane: speech service: %s; speaking with the clip set\n",
-                 shared_->whyNot.c_str());
-  }
+void SpeechDispatcher::giveUp(Shared& shared, const std::string& why) {
+  if (shared.phase == Shared::Phase::Gone) return;
+  shared.phase = Shared::Phase::Gone;
+  shared.whyNot = why;
+  shared.stopping = true;
+  if (shared.socket >= 0) ::shutdown(shared.socket, SHUT_RDWR);
+  shared.changed.notify_all();
+  std::fprintf(stderr, "orvane: speech service: %s; speaking with the clip set\n", why.c_str());
 }
 
 void SpeechDispatcher::work(const std::shared_ptr<Shared>& shared, const SpeechOptions& options) {
@@ -139,15 +129,17 @@ void SpeechDispatcher::work(const std::shared_ptr<Shared>& shared, const SpeechO
   sigaddset(&pipe, SIGPIPE);
   pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
 
+  // speech-dispatcher is started on demand where it serves by default, as for every desktop
+  // client. A daemon named by SPEECHD_ADDRESS must be there already: starting one could only fail,
+  // and slowly (its configuration names its own socket).
+  const char* address = std::getenv("SPEECHD_ADDRESS");
+  const int autospawn = address == nullptr || *address == '\0' ? 1 : 0;
   char* error = nullptr;
   SPDConnection* connection =
-      spd_open2("orvane", "main", nullptr, SPD_MODE_SINGLE, nullptr, /*autospawn=*/1, &error);
+      spd_open2("orvane", "main", nullptr, SPD_MODE_SINGLE, nullptr, autospawn, &error);
   std::unique_lock lock(shared->mutex);
   if (connection == nullptr) {
-    if (shared->phase == Phase::Connecting) {
-      shared->phase = Phase::Gone;
-      shared->whyNot = "speech-dispatcher cannot be reached: " + firstLine(error);
-    }
+    giveUp(*shared, "speech-dispatcher cannot be reached: " + firstLine(error));
   } else if (shared->phase == Phase::Connecting) {
     shared->socket = connection->socket;
     lock.unlock();
@@ -159,8 +151,7 @@ void SpeechDispatcher::work(const std::shared_ptr<Shared>& shared, const SpeechO
       if (rateSet) {
         shared->phase = Phase::Ready;
       } else {
-        shared->phase = Phase::Gone;
-        shared->whyNot = "speech-dispatcher refused the speech rate";
+        giveUp(*shared, "speech-dispatcher refused the speech rate");
       }
     }
   }
@@ -175,13 +166,11 @@ void SpeechDispatcher::work(const std::shared_ptr<Shared>& shared, const SpeechO
     const bool taken = spd_say(connection, priority, text.c_str()) > 0;
     lock.lock();
     shared->answered = true;
-    shared->taken = taken;
-    if (!taken && shared->phase != Phase::Gone) {
-      shared->phase = Phase::Gone;
-      shared->whyNot = "speech-dispatcher closed the connection";
+    if (!taken) {
+      giveUp(*shared, "speech-dispatcher closed the connection");
+      break;
     }
     shared->changed.notify_all();
-    if (!taken) break;
   }
   shared->socket = -1;
   lock.unlock();

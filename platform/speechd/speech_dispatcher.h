@@ -6,11 +6,14 @@
 // connection and makes every call; the panel's thread hands it one phrase at a time and waits a
 // bounded time for the daemon to have taken it (a few milliseconds as a rule). A daemon that is
 // missing, dies or stops answering is given up for the rest of the run after at most that bound,
-// said once on standard error; the panel then speaks with its clip set.
+// said once on standard error; the panel then speaks with its clip set. While the connection is
+// still being made (speech-dispatcher started on demand takes a moment), phrases are left to the
+// clip set, so the panel never starts late.
 #pragma once
 
 #include <chrono>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -21,9 +24,11 @@ namespace orvane {
 class SpeechDispatcher final : public SpeechService {
  public:
   struct Limits {
-    // How long the first phrase waits for the connection to be made (speech-dispatcher may be
-    // started for it on demand).
-    std::chrono::milliseconds connect{2000};
+    // How long a phrase waits for a connection being made before the clip set says it instead.
+    std::chrono::milliseconds ready{300};
+    // How long the connection may take in all (speech-dispatcher may be started for it on
+    // demand) before the service is given up.
+    std::chrono::milliseconds connect{5000};
     // How long a phrase waits for the daemon to take it.
     std::chrono::milliseconds answer{1000};
   };
@@ -38,7 +43,7 @@ class SpeechDispatcher final : public SpeechService {
   // A Message is said at speech-dispatcher's priority "text", which a newer text cancels: the
   // next key's phrase cuts off a readout still speaking. A Notice is said at "important", which
   // nothing cuts off and which later texts wait for.
-  bool say(std::string_view text, SpeechPriority priority) override;
+  SpeechResult say(std::string_view text, SpeechPriority priority) override;
   std::string whyNot() const override;
 
   // The daemon's rate for the panel's rate: both run from -100 to 100.
@@ -49,8 +54,8 @@ class SpeechDispatcher final : public SpeechService {
   // The worker: connects, then hands over one phrase at a time until it is stopped or the daemon
   // is gone.
   static void work(const std::shared_ptr<Shared>& shared, const SpeechOptions& options);
-  // Called with the shared mutex held.
-  void giveUp(const std::string& why);
+  // Called with the shared mutex held: the service is gone for the rest of the run.
+  static void giveUp(Shared& shared, const std::string& why);
 
   Limits limits_;
   // Kept alive by the worker too: a worker stuck in a call to a hung daemon is let go at the end
