@@ -14,6 +14,15 @@
 //   benchkit wavspan WAV_FILE THRESHOLD
 //       prints "LENGTH FIRST LAST" in seconds: the file's length and where its first and last
 //       sample louder than THRESHOLD lie.
+//   benchkit stretched PERCENT WAV_FILE...
+//       prints "SECONDS MS": how long the clips (16-bit mono) last one after another at PERCENT of
+//       their recorded pace, stretched as the panel stretches them when it loads them (the player
+//       is gapless, so that is a readout's length), and the milliseconds the stretching took.
+//   benchkit heard THRESHOLD
+//       reads a WAV stream (16-bit mono) on standard input, as a speech engine writes it, and
+//       prints "FIRST SPEECH": the monotonic clock when its first sample louder than THRESHOLD
+//       arrived, and the seconds from that sample to the last one louder. For a speech service's
+//       output command: key to first sample, and how long the phrase took to say.
 //   benchkit first-sound THRESHOLD COMMAND [ARG...]
 //       runs COMMAND, which writes a WAV stream to its standard output, and prints "FIRST END" in
 //       milliseconds from its start: when the first sample louder than THRESHOLD arrived, and when
@@ -36,6 +45,8 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "platform/sdl/clip_tempo.h"
 
 namespace {
 
@@ -231,10 +242,70 @@ int firstSound(int threshold, char** command) {
   return 0;
 }
 
+int stretched(int percent, char** paths, int count) {
+  std::size_t frames = 0;
+  double spent = 0;
+  int rate = 0;
+  for (int i = 0; i < count; ++i) {
+    const auto bytes = fileBytes(paths[i]);
+    const auto layout = wavLayout(bytes);
+    if (!layout) {
+      std::fprintf(stderr, "benchkit: %s is no 16-bit mono WAV file\n", paths[i]);
+      return 2;
+    }
+    rate = layout->rate;
+    std::vector<std::int16_t> samples(layout->dataBytes / 2);
+    for (std::size_t j = 0; j < samples.size(); ++j) {
+      samples[j] = sampleAt(bytes, layout->dataOffset + 2 * j);
+    }
+    const double started = monotonicSeconds();
+    frames += orvane::sdl::changeTempo(samples, layout->rate, percent).size();
+    spent += monotonicSeconds() - started;
+  }
+  if (rate <= 0) return 2;
+  std::printf("%.3f %.1f\n", static_cast<double>(frames) / rate, spent * 1000.0);
+  return 0;
+}
+
+int heardOnInput(int threshold) {
+  std::vector<unsigned char> bytes;
+  std::optional<double> heard;
+  unsigned char buffer[4096];
+  for (;;) {
+    const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    const double now = monotonicSeconds();
+    bytes.insert(bytes.end(), buffer, buffer + n);
+    if (heard) continue;
+    const auto layout = wavLayout(bytes);
+    if (!layout) continue;
+    for (std::size_t i = 0; 2 * i + 1 < layout->dataBytes; ++i) {
+      if (std::abs(sampleAt(bytes, layout->dataOffset + 2 * i)) > threshold) {
+        heard = now;
+        break;
+      }
+    }
+  }
+  const auto layout = wavLayout(bytes);
+  if (!heard || !layout || layout->rate <= 0) return 1;
+  std::optional<std::size_t> first;
+  std::size_t last = 0;
+  for (std::size_t i = 0; 2 * i + 1 < layout->dataBytes; ++i) {
+    if (std::abs(sampleAt(bytes, layout->dataOffset + 2 * i)) > threshold) {
+      if (!first) first = i;
+      last = i;
+    }
+  }
+  std::printf("%.6f %.3f\n", *heard, static_cast<double>(last - *first) / layout->rate);
+  return 0;
+}
+
 int usage() {
   std::fputs(
       "usage: benchkit now | exec STAMP COMMAND... | tagclips SRC DST | stretches RAW |\n"
-      "       wavspan WAV THRESHOLD | first-sound THRESHOLD COMMAND...\n",
+      "       wavspan WAV THRESHOLD | stretched PERCENT WAV... | heard THRESHOLD | first-sound "
+      "THRESHOLD COMMAND...\n",
       stderr);
   return 2;
 }
@@ -252,6 +323,8 @@ int main(int argc, char** argv) {
   if (what == "tagclips" && argc == 4) return tagClips(argv[2], argv[3]);
   if (what == "stretches" && argc == 3) return stretches(argv[2]);
   if (what == "wavspan" && argc == 4) return wavSpan(argv[2], std::atoi(argv[3]));
+  if (what == "stretched" && argc >= 4) return stretched(std::atoi(argv[2]), argv + 3, argc - 3);
+  if (what == "heard" && argc == 3) return heardOnInput(std::atoi(argv[2]));
   if (what == "first-sound" && argc >= 4) return firstSound(std::atoi(argv[2]), argv + 3);
   return usage();
 }
