@@ -58,14 +58,10 @@ constexpr char kUsage[] =
 int main(int argc, char** argv) {
   const std::vector<std::string> arguments(argv + 1, argv + argc);
   orvane::PosixFileSystem files;
-  // The station's settings file first, so that the command line wins over it.
   orvane::Settings settings;
   std::vector<std::string> problems;
-  if (const auto contents = files.readFile(orvane::kSettingsFileName)) {
-    settings.readFile(*contents, problems);
-  }
   orvane::FrontEnd frontEnd = orvane::FrontEnd::Window;
-  for (const std::string& argument : settings.takeOptions(arguments, problems)) {
+  for (const std::string& argument : settings.readStation(files, arguments, problems)) {
     if (argument == "--help" || argument == "-h") {
       std::fputs(kUsage, stdout);
       return 0;
@@ -84,9 +80,7 @@ int main(int argc, char** argv) {
   // why where the panel was started, and the panel goes on.
   for (const std::string& problem : problems) std::fprintf(stderr, "orvane: %s\n", problem.c_str());
 
-  orvane::SdlSound sound(
-      orvane::parseClipRate(settings.value(orvane::kClipRateSetting).value_or("100"))
-          .value_or(100));
+  orvane::SdlSound sound(settings.clipRate());
   // The installed clip set, found from where this program lies, so a tree installed under any
   // prefix (or moved there) speaks. ORVANE_INSTALLED_CLIPS is the path from the installed program's
   // directory to the installed clips, given by the build.

@@ -60,13 +60,9 @@ void tellOperator(const std::string& text, UINT icon) {
 int main(int argc, char** argv) {
   const std::vector<std::string> arguments(argv + 1, argv + argc);
   orvane::Win32FileSystem files;
-  // The station's settings file first, so that the command line wins over it.
   orvane::Settings settings;
   std::vector<std::string> problems;
-  if (const auto contents = files.readFile(orvane::kSettingsFileName)) {
-    settings.readFile(*contents, problems);
-  }
-  for (const std::string& argument : settings.takeOptions(arguments, problems)) {
+  for (const std::string& argument : settings.readStation(files, arguments, problems)) {
     if (argument == "--help" || argument == "-h" || argument == "/?") {
       tellOperator(kUsage, MB_ICONINFORMATION);
       return 0;

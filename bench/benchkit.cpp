@@ -202,23 +202,14 @@ int wavSpan(const std::string& path, int threshold) {
   return first ? 0 : 1;
 }
 
-int firstSound(int threshold, char** command) {
-  int pipeFds[2];
-  if (::pipe2(pipeFds, O_CLOEXEC) != 0) return 2;
-  const double started = monotonicSeconds();
-  const pid_t child = ::fork();
-  if (child == 0) {
-    ::dup2(pipeFds[1], STDOUT_FILENO);
-    ::execvp(command[0], command);
-    ::_exit(127);
-  }
-  ::close(pipeFds[1]);
-  std::vector<unsigned char> bytes;
+// Reads a WAV stream from fd to its end into bytes; returns the monotonic clock when the first
+// sample louder than threshold arrived, or nothing when none did.
+std::optional<double> readWavStream(int fd, int threshold, std::vector<unsigned char>& bytes) {
   std::optional<double> heard;
   std::size_t scanned = 0;  // samples already looked at
   unsigned char buffer[4096];
   for (;;) {
-    const ssize_t n = ::read(pipeFds[0], buffer, sizeof buffer);
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
     const double now = monotonicSeconds();
@@ -233,6 +224,22 @@ int firstSound(int threshold, char** command) {
       }
     }
   }
+  return heard;
+}
+
+int firstSound(int threshold, char** command) {
+  int pipeFds[2];
+  if (::pipe2(pipeFds, O_CLOEXEC) != 0) return 2;
+  const double started = monotonicSeconds();
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::dup2(pipeFds[1], STDOUT_FILENO);
+    ::execvp(command[0], command);
+    ::_exit(127);
+  }
+  ::close(pipeFds[1]);
+  std::vector<unsigned char> bytes;
+  const std::optional<double> heard = readWavStream(pipeFds[0], threshold, bytes);
   const double ended = monotonicSeconds();
   ::close(pipeFds[0]);
   int status = 0;
@@ -269,24 +276,7 @@ int stretched(int percent, char** paths, int count) {
 
 int heardOnInput(int threshold) {
   std::vector<unsigned char> bytes;
-  std::optional<double> heard;
-  unsigned char buffer[4096];
-  for (;;) {
-    const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    const double now = monotonicSeconds();
-    bytes.insert(bytes.end(), buffer, buffer + n);
-    if (heard) continue;
-    const auto layout = wavLayout(bytes);
-    if (!layout) continue;
-    for (std::size_t i = 0; 2 * i + 1 < layout->dataBytes; ++i) {
-      if (std::abs(sampleAt(bytes, layout->dataOffset + 2 * i)) > threshold) {
-        heard = now;
-        break;
-      }
-    }
-  }
+  const std::optional<double> heard = readWavStream(STDIN_FILENO, threshold, bytes);
   const auto layout = wavLayout(bytes);
   if (!heard || !layout || layout->rate <= 0) return 1;
   std::optional<std::size_t> first;

@@ -32,18 +32,13 @@ int main(int argc, char** argv) {
   orvane::PosixFileSystem files;
   orvane::Settings settings;
   std::vector<std::string> problems;
-  if (const auto contents = files.readFile(orvane::kSettingsFileName)) {
-    settings.readFile(*contents, problems);
-  }
-  settings.takeOptions(std::vector<std::string>(argv + 1, argv + argc), problems);
+  settings.readStation(files, std::vector<std::string>(argv + 1, argv + argc), problems);
   for (const std::string& problem : problems) {
     std::fprintf(stderr, "orvane_traced: %s\n", problem.c_str());
   }
 
   orvane::SdlWindow window;
-  orvane::SdlSound sound(
-      orvane::parseClipRate(settings.value(orvane::kClipRateSetting).value_or("100"))
-          .value_or(100));
+  orvane::SdlSound sound(settings.clipRate());
   trace.note("sound-buffer", std::to_string(sound.deviceBufferFrames()) + " " +
                                  std::to_string(sound.hasDevice() ? orvane::SdlSound::kRate : 0));
   sound.setClipStartObserver([&trace] { trace.note("clip-start"); });

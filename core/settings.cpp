@@ -100,6 +100,17 @@ void Settings::readFile(std::string_view contents, std::vector<std::string>& pro
   }
 }
 
+std::vector<std::string> Settings::readStation(FileSystem& files,
+                                               const std::vector<std::string>& arguments,
+                                               std::vector<std::string>& problems) {
+  if (const auto contents = files.readFile(kSettingsFileName)) readFile(*contents, problems);
+  return takeOptions(arguments, problems);
+}
+
+int Settings::clipRate() const {
+  return parseClipRate(value(kClipRateSetting).value_or("100")).value_or(100);
+}
+
 std::vector<std::string> Settings::takeOptions(const std::vector<std::string>& arguments,
                                                std::vector<std::string>& problems) {
   std::vector<std::string> rest;

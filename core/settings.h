@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/platform.h"
+
 namespace orvane {
 
 inline constexpr char kSettingsFileName[] = "settings.cfg";
@@ -53,6 +55,15 @@ class Settings {
   // not take is a problem, and so is a missing value; the option is then left out.
   std::vector<std::string> takeOptions(const std::vector<std::string>& arguments,
                                        std::vector<std::string>& problems);
+
+  // The station's settings as the panel starts with them: the file settings.cfg in the working
+  // directory (when there is one), then the command line, which wins. Returns the arguments that
+  // are not the panel's settings, in order.
+  std::vector<std::string> readStation(FileSystem& files, const std::vector<std::string>& arguments,
+                                       std::vector<std::string>& problems);
+
+  // The clip rate asked for, 100 when none was.
+  int clipRate() const;
 
   // Sets name to value when the setting is known and takes it; otherwise a text saying why.
   std::optional<std::string> set(std::string_view name, std::string_view value);
