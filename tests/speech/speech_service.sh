@@ -5,9 +5,10 @@
 # SPEECHD_ADDRESS points the panel (libspeechd) at it.
 
 speechd_pid=""
-# start_speechd DIR: starts the daemon and waits until it takes clients.
+# start_speechd DIR [MODULE_CONFIGURATION]: starts the daemon and waits until it takes clients.
+# MODULE_CONFIGURATION, when given, replaces the output module's lines that run say.sh.
 start_speechd() {
-  local dir=$1
+  local dir=$1 module=${2:-}
   mkdir -p "$dir/modules" "$dir/log"
   cat >"$dir/say.sh" <<SAY
 #!/bin/sh
@@ -28,11 +29,9 @@ AddModule "said" "sd_generic" "said.conf"
 DefaultModule said
 DefaultLanguage "en"
 CONF
-  cat >"$dir/modules/said.conf" <<CONF
-GenericExecuteSynth "$dir/say.sh '\$DATA'"
-GenericLanguage "en" "en" "utf-8"
-AddVoice "en" "MALE1" "en"
-CONF
+  [ -n "$module" ] || module="GenericExecuteSynth \"$dir/say.sh '\$DATA'\""
+  printf '%s\nGenericLanguage "en" "en" "utf-8"\nAddVoice "en" "MALE1" "en"\n' "$module" \
+    >"$dir/modules/said.conf"
   # As a daemon: run as a single application it ends when its standard input does.
   speech-dispatcher --run-daemon --timeout 0 --config-dir "$dir" --pid-file "$dir/pid" \
     >"$dir/speechd.out" 2>&1 </dev/null
