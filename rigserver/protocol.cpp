@@ -31,6 +31,7 @@ constexpr auto kCommands = std::to_array<CommandSpec>({
     {'T', "set_ptt", 1, Command::SetPtt},
     {'l', "get_level", 1, Command::GetLevel},
     {0, "get_powerstat", 0, Command::GetPowerstat},
+    {0, "get_lock_mode", 0, Command::GetLockMode},
     {0, "chk_vfo", 0, Command::ChkVfo},
     {0, "dump_state", 0, Command::DumpState},
     {'1', "dump_caps", 0, Command::DumpCaps},

@@ -30,6 +30,7 @@ enum class Command {
   SetPtt,
   GetLevel,
   GetPowerstat,
+  GetLockMode,
   ChkVfo,
   DumpState,
   DumpCaps,

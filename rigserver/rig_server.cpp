@@ -287,6 +287,11 @@ void RigServer::execute(Session& session, const Request& request) {
       return getLevel(session, request);
     case Command::GetPowerstat:
       return getPowerstat(session, request);
+    case Command::GetLockMode:
+      // Hamlib's network client asks after every frequency set. Nothing here locks the panel;
+      // rigctld 4.5 adds its status line to the plain answer too.
+      out += request.separator == 0 ? "0\nRPRT 0\n" : rig::answerValues(request, {{"Locked", "0"}});
+      return;
     case Command::ChkVfo:
       // rigctld's own form: no command line and no status in the extended answer.
       out += request.separator == 0 ? "0\n" : "ChkVFO: 0\n";

@@ -137,8 +137,11 @@ TEST_F(RigServerTest, ReadsComeFromThePanelsPollsWithoutTouchingTheLine) {
   wire(true);
   EXPECT_EQ(ask(client, "f\n"), "14074000\n");
   EXPECT_EQ(ask(client, "m\nv\ns\ni\nt\n"), "USB\n2400\nVFOA\n0\nVFOA\n14074000\n0\n");
-  EXPECT_EQ(ask(client, "+\\get_powerstat\n\\chk_vfo\n"),
-            "get_powerstat:\nPower Status: 1\nRPRT 0\n0\n");
+  EXPECT_EQ(ask(client, "+\\get_powerstat\n\\chk_vfo\n+\\chk_vfo\n"),
+            "get_powerstat:\nPower Status: 1\nRPRT 0\n0\nChkVFO: 0\n");
+  // As rigctld 4.5 answers them; Hamlib's network client asks after every frequency set.
+  EXPECT_EQ(ask(client, "\\get_lock_mode\n+\\get_lock_mode\n"),
+            "0\nRPRT 0\nget_lock_mode:\nLocked: 0\nRPRT 0\n");
   // The S-meter of the next meter poll, in Hamlib's decibels relative to S9.
   radio.sMeter = 27;
   for (int i = 0; i < 3; ++i) tick();
