@@ -7,14 +7,14 @@ namespace orvane::rig {
 
 namespace {
 
-struct CommandSpec {
+struct CommandRow {
   char shortName;  // 0: only the long form
   std::string_view longName;
   int argCount;
   Command command;
 };
 
-constexpr auto kCommands = std::to_array<CommandSpec>({
+constexpr auto kCommands = std::to_array<CommandRow>({
     {'f', "get_freq", 0, Command::GetFreq},
     {'F', "set_freq", 1, Command::SetFreq},
     {'m', "get_mode", 0, Command::GetMode},
@@ -39,16 +39,16 @@ constexpr auto kCommands = std::to_array<CommandSpec>({
     {'Q', "quit", 0, Command::Quit},
 });
 
-const CommandSpec* findShort(char c) {
-  for (const CommandSpec& spec : kCommands) {
-    if (spec.shortName == c) return &spec;
+const CommandRow* findShort(char c) {
+  for (const CommandRow& row : kCommands) {
+    if (row.shortName == c) return &row;
   }
   return nullptr;
 }
 
-const CommandSpec* findLong(std::string_view name) {
-  for (const CommandSpec& spec : kCommands) {
-    if (spec.longName == name) return &spec;
+const CommandRow* findLong(std::string_view name) {
+  for (const CommandRow& row : kCommands) {
+    if (row.longName == name) return &row;
   }
   return nullptr;
 }
@@ -106,24 +106,24 @@ std::vector<Request> parseLine(std::string_view line) {
       request.separator = prefix == '+' ? '\n' : prefix;
       if (!in.nextIsWordChar()) continue;  // a lone punctuation character asks for nothing
     }
-    const CommandSpec* spec = nullptr;
+    const CommandRow* row = nullptr;
     if (in.peek() == '\\') {
       in.take();
       request.name = in.word();
-      spec = findLong(request.name);
+      row = findLong(request.name);
     } else {
       const char c = in.take();
       request.name = std::string(1, c);
-      spec = findShort(c);
+      row = findShort(c);
     }
-    if (spec == nullptr) {
+    if (row == nullptr) {
       in.skipRest();
       requests.push_back(std::move(request));
       break;
     }
-    request.command = spec->command;
-    request.name = std::string(spec->longName);
-    for (int i = 0; i < spec->argCount; ++i) {
+    request.command = row->command;
+    request.name = std::string(row->longName);
+    for (int i = 0; i < row->argCount; ++i) {
       std::string arg = in.word();
       if (arg.empty()) {
         request.argsMissing = true;
