@@ -169,10 +169,20 @@ int sMeterOf(const RadioState& s) {
   return RadioModel::clampMeter(s.signal + (s.preamp != 0 ? 2 : 0) - (s.attenuator != 0 ? 4 : 0));
 }
 
-int swrOf(const RadioState& s, double now) {
-  if (!s.tunerRunning) return s.antennaSwr;
-  const double left = 1.0 - (now - s.tunerStartedAt) / RadioModel::kTunerRunSeconds;
-  return static_cast<int>(std::lround(s.swrAtTunerStart * (left < 0 ? 0 : left)));
+// The tuner run as it stands at `now`. This one computation decides both whether the run is still
+// on and what the SWR meter shows, so no reading can show the run's end before the run has ended:
+// the meter is rounded up on its way down and comes to 1:1 only as the run ends.
+struct TunerView {
+  bool running;
+  int swr;
+};
+
+TunerView tunerAt(const RadioState& s, double now) {
+  if (!s.tunerRunning) return {false, s.antennaSwr};
+  const double elapsed = now - s.tunerStartedAt;
+  if (elapsed >= RadioModel::kTunerRunSeconds) return {false, 0};
+  const double left = 1.0 - elapsed / RadioModel::kTunerRunSeconds;
+  return {true, static_cast<int>(std::ceil(s.swrAtTunerStart * left))};
 }
 
 Answer sMeter(RadioState& s, std::string_view p, double) {
@@ -182,7 +192,7 @@ Answer sMeter(RadioState& s, std::string_view p, double) {
 
 // RM with a digit selects the meter; RM alone reads it. Only the SWR meter moves here.
 Answer meter(RadioState& s, std::string_view p, double now) {
-  if (p.empty()) return format("RM%d%04d;", s.meter, s.meter == 1 ? swrOf(s, now) : 0);
+  if (p.empty()) return format("RM%d%04d;", s.meter, s.meter == 1 ? tunerAt(s, now).swr : 0);
   const auto v = digit(p, 1, 3);
   if (!v) return kRefused;
   s.meter = *v;
@@ -191,9 +201,10 @@ Answer meter(RadioState& s, std::string_view p, double now) {
 
 // AC: receive through the tuner, transmit through the tuner, start (1) or stop (0) a tuning run.
 Answer antennaTuner(RadioState& s, std::string_view p, double now) {
+  const TunerView tuner = tunerAt(s, now);
   if (p.empty())
     return format("AC%d%d%d;", s.receiveTuner ? 1 : 0, s.transmitTuner ? 1 : 0,
-                  s.tunerRunning ? 1 : 0);
+                  tuner.running ? 1 : 0);
   if (p.size() != 3) return kRefused;
   const auto rx = digit(p.substr(0, 1), 0, 1);
   const auto tx = digit(p.substr(1, 1), 0, 1);
@@ -201,13 +212,13 @@ Answer antennaTuner(RadioState& s, std::string_view p, double now) {
   if (!rx || !tx || !run) return kRefused;
   s.receiveTuner = *rx != 0;
   s.transmitTuner = *tx != 0;
-  if (*run == 1 && !s.tunerRunning) {
+  if (*run == 1 && !tuner.running) {
     s.tunerRunning = true;
     s.tunerStartedAt = now;
-    s.swrAtTunerStart = s.antennaSwr;
-  } else if (*run == 0 && s.tunerRunning) {
+    s.swrAtTunerStart = tuner.swr;
+  } else if (*run == 0 && tuner.running) {
     // Stopped half-way: the match found so far stays.
-    s.antennaSwr = swrOf(s, now);
+    s.antennaSwr = tuner.swr;
     s.tunerRunning = false;
   }
   return kDone;
@@ -285,9 +296,10 @@ bool RadioModel::frequencyInRange(long long hz) {
 
 void RadioModel::advance(double now) {
   if (now > now_) now_ = now;
-  if (state_.tunerRunning && now_ - state_.tunerStartedAt >= kTunerRunSeconds) {
+  const TunerView tuner = tunerAt(state_, now_);
+  if (state_.tunerRunning && !tuner.running) {
     state_.tunerRunning = false;
-    state_.antennaSwr = 0;
+    state_.antennaSwr = tuner.swr;
   }
 }
 
@@ -314,7 +326,7 @@ int RadioModel::sMeterReading() const {
   return sMeterOf(state_);
 }
 int RadioModel::swrReading() const {
-  return swrOf(state_, now_);
+  return tunerAt(state_, now_).swr;
 }
 
 std::string RadioModel::frequencyAnswer(int vfo) const {
