@@ -231,9 +231,28 @@ Answer powerSwitch(RadioState& s, std::string_view p, double) {
     s.powerOn = true;
   } else if (p == "0" || p == "9") {
     s.powerOn = false;
+    s.transmitting = false;
   } else {
     return kRefused;
   }
+  return kDone;
+}
+
+// TX keys the transmitter: alone, or with how it is keyed (0 the microphone, 1 the data input, 2 a
+// tune carrier). Keying again while on the air changes nothing; set-commands are not answered.
+Answer transmit(RadioState& s, std::string_view p, double) {
+  std::optional<int> form = -1;
+  if (!p.empty()) form = digit(p, 0, 2);
+  if (!form) return kRefused;
+  s.transmitting = true;
+  s.transmitForm = *form;
+  return kDone;
+}
+
+// RX: back to receive.
+Answer receive(RadioState& s, std::string_view p, double) {
+  if (!p.empty()) return kRefused;
+  s.transmitting = false;
   return kDone;
 }
 
@@ -245,13 +264,14 @@ Answer panelKey(RadioState& s, std::string_view p, double) {
 }
 
 // IF: the receiver's state in one answer of 38 characters, as the TS-2000 lays it out: frequency
-// of the receive VFO, 5 blanks (step), RIT/XIT offset, RIT and XIT off, memory channel, receiving,
-// mode, receive VFO, no scan, split, no tone, tone number, no repeater shift.
+// of the receive VFO, 5 blanks (step), RIT/XIT offset, RIT and XIT off, memory channel, receiving
+// or transmitting, mode, receive VFO, no scan, split, no tone, tone number, no repeater shift.
 Answer information(RadioState& s, std::string_view p, double) {
   if (!p.empty()) return kRefused;
   const int split = s.receiveVfo != s.transmitVfo ? 1 : 0;
-  return format("IF%011lld     +0000000000%d%d0%d0000;",
-                s.vfoHz[static_cast<std::size_t>(s.receiveVfo)], s.mode, s.receiveVfo, split);
+  return format("IF%011lld     +000000000%d%d%d0%d0000;",
+                s.vfoHz[static_cast<std::size_t>(s.receiveVfo)], s.transmitting ? 1 : 0, s.mode,
+                s.receiveVfo, split);
 }
 
 // AI: this radio never reports by itself, so auto-information stays off and only AI0 is taken.
@@ -277,13 +297,14 @@ struct CommandRow {
   Answer (*run)(RadioState&, std::string_view, double);
 };
 
-constexpr std::array<CommandRow, 23> kCommands{{
+constexpr std::array<CommandRow, 25> kCommands{{
     {"FA", vfoA},           {"FB", vfoB},        {"FR", receiveVfo},    {"FT", transmitVfo},
     {"MD", mode},           {"PA", preamp},      {"RA", attenuator},    {"NB", blanker},
     {"NR", noiseReduction}, {"NT", notch},       {"PC", power},         {"AG", afGain},
     {"RG", rfGain},         {"BW", filterWidth}, {"SM", sMeter},        {"RM", meter},
     {"AC", antennaTuner},   {"PS", powerSwitch}, {"SW", panelKey},      {"ID", identify},
-    {"IF", information},    {"AI", autoReports}, {"SA", satelliteMode},
+    {"IF", information},    {"AI", autoReports}, {"SA", satelliteMode}, {"TX", transmit},
+    {"RX", receive},
 }};
 
 }  // namespace
@@ -315,6 +336,18 @@ std::optional<std::string> RadioModel::dispatch(std::string_view name, std::stri
   for (const CommandRow& row : kCommands)
     if (row.name == name) return row.run(state_, params, now);
   return kRefused;
+}
+
+void RadioModel::setPower(bool on) {
+  state_.powerOn = on;
+  if (!on) state_.transmitting = false;
+}
+
+bool RadioModel::setTransmit(bool on) {
+  if (!state_.powerOn) return false;
+  state_.transmitting = on;
+  if (on) state_.transmitForm = -1;
+  return true;
 }
 
 void RadioModel::setAntennaSwr(int swr) {

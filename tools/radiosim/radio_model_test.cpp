@@ -51,5 +51,49 @@ TEST(RadioModelTuner, StoppedHalfWayKeepsTheMatchFoundSoFar) {
   EXPECT_FALSE(runOn(radio.handle("AC", 5.0)));
 }
 
+// The IF answer's 29th character is the transmitter: what a CAT client reads for its PTT state.
+char ifTransmitDigit(RadioModel& radio) {
+  return radio.handle("IF", 0).value().at(28);
+}
+
+TEST(RadioModelTransmit, TxKeysAndRxReleasesInEveryFormTheRadioTakes) {
+  RadioModel radio;
+  EXPECT_EQ(ifTransmitDigit(radio), '0');
+  const struct {
+    const char* command;
+    int form;
+  } keyings[] = {{"TX", -1}, {"TX0", 0}, {"TX1", 1}, {"TX2", 2}};
+  for (const auto& k : keyings) {
+    SCOPED_TRACE(k.command);
+    EXPECT_EQ(radio.handle(k.command, 0), std::nullopt);
+    EXPECT_TRUE(radio.state().transmitting);
+    EXPECT_EQ(radio.state().transmitForm, k.form);
+    EXPECT_EQ(ifTransmitDigit(radio), '1');
+    EXPECT_EQ(radio.handle("RX", 0), std::nullopt);
+    EXPECT_FALSE(radio.state().transmitting);
+    EXPECT_EQ(ifTransmitDigit(radio), '0');
+  }
+  for (const char* bad : {"TX3", "TX11", "TXA", "RX0"}) {
+    SCOPED_TRACE(bad);
+    EXPECT_EQ(radio.handle(bad, 0), "?;");
+    EXPECT_FALSE(radio.state().transmitting);
+  }
+}
+
+TEST(RadioModelTransmit, SwitchedOffItStopsTransmittingAndCannotBeKeyed) {
+  RadioModel radio;
+  radio.handle("TX", 0);
+  radio.handle("PS0", 0);
+  EXPECT_FALSE(radio.state().transmitting);
+  EXPECT_FALSE(radio.setTransmit(true));
+  EXPECT_EQ(radio.handle("TX", 0), std::nullopt);  // not heard at all while off
+  radio.handle("PS1", 0);
+  EXPECT_FALSE(radio.state().transmitting);
+  EXPECT_TRUE(radio.setTransmit(true));
+  EXPECT_EQ(ifTransmitDigit(radio), '1');
+  radio.setPower(false);
+  EXPECT_FALSE(radio.state().transmitting);
+}
+
 }  // namespace
 }  // namespace radiosim
