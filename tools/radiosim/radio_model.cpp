@@ -169,10 +169,20 @@ int sMeterOf(const RadioState& s) {
   return RadioModel::clampMeter(s.signal + (s.preamp != 0 ? 2 : 0) - (s.attenuator != 0 ? 4 : 0));
 }
 
-int swrOf(const RadioState& s, double now) {
-  if (!s.tunerRunning) return s.antennaSwr;
-  const double left = 1.0 - (now - s.tunerStartedAt) / RadioModel::kTunerRunSeconds;
-  return static_cast<int>(std::lround(s.swrAtTunerStart * (left < 0 ? 0 : left)));
+// The tuner run as it stands at `now`. This one computation decides both whether the run is still
+// on and what the SWR meter shows, so no reading can show the run's end before the run has ended:
+// the meter is rounded up on its way down and comes to 1:1 only as the run ends.
+struct TunerView {
+  bool running;
+  int swr;
+};
+
+TunerView tunerAt(const RadioState& s, double now) {
+  if (!s.tunerRunning) return {false, s.antennaSwr};
+  const double elapsed = now - s.tunerStartedAt;
+  if (elapsed >= RadioModel::kTunerRunSeconds) return {false, 0};
+  const double left = 1.0 - elapsed / RadioModel::kTunerRunSeconds;
+  return {true, static_cast<int>(std::ceil(s.swrAtTunerStart * left))};
 }
 
 Answer sMeter(RadioState& s, std::string_view p, double) {
@@ -182,7 +192,7 @@ Answer sMeter(RadioState& s, std::string_view p, double) {
 
 // RM with a digit selects the meter; RM alone reads it. Only the SWR meter moves here.
 Answer meter(RadioState& s, std::string_view p, double now) {
-  if (p.empty()) return format("RM%d%04d;", s.meter, s.meter == 1 ? swrOf(s, now) : 0);
+  if (p.empty()) return format("RM%d%04d;", s.meter, s.meter == 1 ? tunerAt(s, now).swr : 0);
   const auto v = digit(p, 1, 3);
   if (!v) return kRefused;
   s.meter = *v;
@@ -191,9 +201,10 @@ Answer meter(RadioState& s, std::string_view p, double now) {
 
 // AC: receive through the tuner, transmit through the tuner, start (1) or stop (0) a tuning run.
 Answer antennaTuner(RadioState& s, std::string_view p, double now) {
+  const TunerView tuner = tunerAt(s, now);
   if (p.empty())
     return format("AC%d%d%d;", s.receiveTuner ? 1 : 0, s.transmitTuner ? 1 : 0,
-                  s.tunerRunning ? 1 : 0);
+                  tuner.running ? 1 : 0);
   if (p.size() != 3) return kRefused;
   const auto rx = digit(p.substr(0, 1), 0, 1);
   const auto tx = digit(p.substr(1, 1), 0, 1);
@@ -201,13 +212,13 @@ Answer antennaTuner(RadioState& s, std::string_view p, double now) {
   if (!rx || !tx || !run) return kRefused;
   s.receiveTuner = *rx != 0;
   s.transmitTuner = *tx != 0;
-  if (*run == 1 && !s.tunerRunning) {
+  if (*run == 1 && !tuner.running) {
     s.tunerRunning = true;
     s.tunerStartedAt = now;
-    s.swrAtTunerStart = s.antennaSwr;
-  } else if (*run == 0 && s.tunerRunning) {
+    s.swrAtTunerStart = tuner.swr;
+  } else if (*run == 0 && tuner.running) {
     // Stopped half-way: the match found so far stays.
-    s.antennaSwr = swrOf(s, now);
+    s.antennaSwr = tuner.swr;
     s.tunerRunning = false;
   }
   return kDone;
@@ -220,9 +231,28 @@ Answer powerSwitch(RadioState& s, std::string_view p, double) {
     s.powerOn = true;
   } else if (p == "0" || p == "9") {
     s.powerOn = false;
+    s.transmitting = false;
   } else {
     return kRefused;
   }
+  return kDone;
+}
+
+// TX keys the transmitter: alone, or with how it is keyed (0 the microphone, 1 the data input, 2 a
+// tune carrier). Keying again while on the air changes nothing; set-commands are not answered.
+Answer transmit(RadioState& s, std::string_view p, double) {
+  std::optional<int> form = -1;
+  if (!p.empty()) form = digit(p, 0, 2);
+  if (!form) return kRefused;
+  s.transmitting = true;
+  s.transmitForm = *form;
+  return kDone;
+}
+
+// RX: back to receive.
+Answer receive(RadioState& s, std::string_view p, double) {
+  if (!p.empty()) return kRefused;
+  s.transmitting = false;
   return kDone;
 }
 
@@ -234,13 +264,14 @@ Answer panelKey(RadioState& s, std::string_view p, double) {
 }
 
 // IF: the receiver's state in one answer of 38 characters, as the TS-2000 lays it out: frequency
-// of the receive VFO, 5 blanks (step), RIT/XIT offset, RIT and XIT off, memory channel, receiving,
-// mode, receive VFO, no scan, split, no tone, tone number, no repeater shift.
+// of the receive VFO, 5 blanks (step), RIT/XIT offset, RIT and XIT off, memory channel, receiving
+// or transmitting, mode, receive VFO, no scan, split, no tone, tone number, no repeater shift.
 Answer information(RadioState& s, std::string_view p, double) {
   if (!p.empty()) return kRefused;
   const int split = s.receiveVfo != s.transmitVfo ? 1 : 0;
-  return format("IF%011lld     +0000000000%d%d0%d0000;",
-                s.vfoHz[static_cast<std::size_t>(s.receiveVfo)], s.mode, s.receiveVfo, split);
+  return format("IF%011lld     +000000000%d%d%d0%d0000;",
+                s.vfoHz[static_cast<std::size_t>(s.receiveVfo)], s.transmitting ? 1 : 0, s.mode,
+                s.receiveVfo, split);
 }
 
 // AI: this radio never reports by itself, so auto-information stays off and only AI0 is taken.
@@ -266,13 +297,14 @@ struct CommandRow {
   Answer (*run)(RadioState&, std::string_view, double);
 };
 
-constexpr std::array<CommandRow, 23> kCommands{{
+constexpr std::array<CommandRow, 25> kCommands{{
     {"FA", vfoA},           {"FB", vfoB},        {"FR", receiveVfo},    {"FT", transmitVfo},
     {"MD", mode},           {"PA", preamp},      {"RA", attenuator},    {"NB", blanker},
     {"NR", noiseReduction}, {"NT", notch},       {"PC", power},         {"AG", afGain},
     {"RG", rfGain},         {"BW", filterWidth}, {"SM", sMeter},        {"RM", meter},
     {"AC", antennaTuner},   {"PS", powerSwitch}, {"SW", panelKey},      {"ID", identify},
-    {"IF", information},    {"AI", autoReports}, {"SA", satelliteMode},
+    {"IF", information},    {"AI", autoReports}, {"SA", satelliteMode}, {"TX", transmit},
+    {"RX", receive},
 }};
 
 }  // namespace
@@ -285,9 +317,10 @@ bool RadioModel::frequencyInRange(long long hz) {
 
 void RadioModel::advance(double now) {
   if (now > now_) now_ = now;
-  if (state_.tunerRunning && now_ - state_.tunerStartedAt >= kTunerRunSeconds) {
+  const TunerView tuner = tunerAt(state_, now_);
+  if (state_.tunerRunning && !tuner.running) {
     state_.tunerRunning = false;
-    state_.antennaSwr = 0;
+    state_.antennaSwr = tuner.swr;
   }
 }
 
@@ -305,6 +338,18 @@ std::optional<std::string> RadioModel::dispatch(std::string_view name, std::stri
   return kRefused;
 }
 
+void RadioModel::setPower(bool on) {
+  state_.powerOn = on;
+  if (!on) state_.transmitting = false;
+}
+
+bool RadioModel::setTransmit(bool on) {
+  if (!state_.powerOn) return false;
+  state_.transmitting = on;
+  if (on) state_.transmitForm = -1;
+  return true;
+}
+
 void RadioModel::setAntennaSwr(int swr) {
   state_.antennaSwr = clampMeter(swr);
   state_.tunerRunning = false;
@@ -314,7 +359,7 @@ int RadioModel::sMeterReading() const {
   return sMeterOf(state_);
 }
 int RadioModel::swrReading() const {
-  return swrOf(state_, now_);
+  return tunerAt(state_, now_).swr;
 }
 
 std::string RadioModel::frequencyAnswer(int vfo) const {

@@ -35,6 +35,10 @@ struct RadioState {
   double tunerStartedAt = 0;
   int swrAtTunerStart = 0;
   bool powerOn = true;
+  // Keyed by TX (or the operator's PTT), back to receive by RX. The TX form that keyed it: its
+  // digit (0 microphone, 1 data, 2 tune), or -1 for a plain "TX" and the PTT.
+  bool transmitting = false;
+  int transmitForm = -1;
   int cwSpotPresses = 0;
 };
 
@@ -60,7 +64,10 @@ class RadioModel {
   void tuneVfo(int vfo, long long hz) { state_.vfoHz[static_cast<std::size_t>(vfo & 1)] = hz; }
   void setSignal(int s) { state_.signal = clampMeter(s); }
   void setAntennaSwr(int swr);
-  void setPower(bool on) { state_.powerOn = on; }
+  // Switched off, the radio also stops transmitting.
+  void setPower(bool on);
+  // The operator's PTT. A radio that is switched off does not key: false.
+  bool setTransmit(bool on);
 
   // The S-meter as the radio shows it: the signal, lifted by the preamplifier, pushed down by the
   // attenuator.

@@ -89,15 +89,19 @@ class RadioSim {
       if (!t.empty() && t[0] != '@' && t[0] != '#') out.push_back(t);
     return out;
   }
-  bool logHas(const std::string& text) const {
-    for (const auto& t : logTexts())
-      if (t == text) return true;
-    return false;
+  bool logHas(const std::string& text) const { return logCount(text) > 0; }
+  int logCount(const std::string& text) const {
+    int n = 0;
+    for (const auto& t : logTexts()) n += t == text ? 1 : 0;
+    return n;
   }
-  // Sends a control line and returns once radiosim has logged taking it.
+  // Sends a control line and returns once radiosim has logged taking it (the same line sent
+  // before counts only once).
   bool control(const std::string& line) {
+    const auto taken = [&] { return logCount("@" + line) + logCount("@? " + line); };
+    const int before = taken();
     { std::ofstream(controlPath()) << line << "\n"; }
-    return waitUntil([&] { return logHas("@" + line) || logHas("@? " + line); });
+    return waitUntil([&] { return taken() > before; });
   }
 
   TempDir dir;
@@ -419,6 +423,38 @@ TEST_F(RadioSimTest, TunerRunBringsTheSwrDownAndEnds) {
   EXPECT_TRUE(fell);
   EXPECT_EQ(last, 0);
   EXPECT_EQ(panel.ask("AC;"), "AC110;");
+}
+
+// A CAT client keys the radio with TX and releases it with RX; the operator's PTT does the same
+// through the control FIFO. The log has one line per change, and "transmit" asks for the state.
+TEST_F(RadioSimTest, TransmitStateFollowsTxRxAndThePttAndShowsInTheLogAndTheStatus) {
+  const auto notes = [&] {
+    std::vector<std::string> out;
+    for (const auto& t : radio.logTexts())
+      if (t.rfind("#transmit", 0) == 0) out.push_back(t);
+    return out;
+  };
+  panel.send("TX;");
+  EXPECT_EQ(panel.ask("IF;"), "IF00007100000     +000000000120000000;");
+  panel.send("TX;TX1;");  // already on the air: no change
+  EXPECT_EQ(panel.ask("IF;").substr(28, 1), "1");
+  panel.send("RX;RX;");
+  EXPECT_EQ(panel.ask("IF;").substr(28, 1), "0");
+  EXPECT_EQ(panel.ask("TX3;"), "?;");
+  panel.send("TX2;");
+  EXPECT_EQ(panel.ask("IF;").substr(28, 1), "1");
+  ASSERT_TRUE(radio.control("power off"));  // switched off, it stops transmitting
+  ASSERT_TRUE(radio.control("power on"));
+  ASSERT_TRUE(radio.control("transmit on"));
+  EXPECT_EQ(panel.ask("IF;").substr(28, 1), "1");
+  ASSERT_TRUE(radio.control("transmit"));
+  ASSERT_TRUE(radio.control("power off"));
+  ASSERT_TRUE(radio.control("transmit off"));
+  ASSERT_TRUE(radio.control("transmit on"));
+  EXPECT_TRUE(radio.logHas("@? transmit on"));  // a radio that is off cannot be keyed
+  EXPECT_EQ(notes(), (std::vector<std::string>{"#transmit on", "#transmit off", "#transmit on TX2",
+                                               "#transmit off", "#transmit on", "#transmit on",
+                                               "#transmit off"}));
 }
 
 TEST_F(RadioSimTest, EveryLogLineIsStampedInOrder) {

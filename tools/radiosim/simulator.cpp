@@ -295,7 +295,9 @@ void Simulator::receive(std::string_view bytes, double at) {
 
 void Simulator::takeCommand(const std::string& command, double arrived) {
   log_.write(now(), command.empty() ? "#empty command" : escaped(command));
+  const bool wasTransmitting = radio_.state().transmitting;
   const auto answer = radio_.handle(command, arrived);
+  noteTransmitChange(wasTransmitting, now());
   if (!answer || silent_) return;
   const auto replaced = answerOverrides_.find(command);
   sendAnswer(replaced != answerOverrides_.end() ? replaced->second : *answer, arrived);
@@ -354,8 +356,20 @@ void Simulator::readControl() {
   }
 }
 
+std::string Simulator::transmitNote() const {
+  const RadioState& s = radio_.state();
+  if (!s.transmitting) return "#transmit off";
+  if (s.transmitForm < 0) return "#transmit on";
+  return "#transmit on TX" + std::to_string(s.transmitForm);
+}
+
+void Simulator::noteTransmitChange(bool wasTransmitting, double at) {
+  if (radio_.state().transmitting != wasTransmitting) log_.write(at, transmitNote());
+}
+
 void Simulator::control(const std::string& line) {
   const double at = now();
+  const bool wasTransmitting = radio_.state().transmitting;
   std::istringstream in(line);
   std::string verb, first, second;
   in >> verb >> first >> second;
@@ -381,6 +395,12 @@ void Simulator::control(const std::string& line) {
     silent_ = first == "on";
   } else if (verb == "power" && (first == "on" || first == "off")) {
     radio_.setPower(first == "on");
+  } else if (verb == "transmit" && (first == "on" || first == "off") && second.empty()) {
+    ok = radio_.setTransmit(first == "on");
+  } else if (verb == "transmit" && first.empty()) {
+    log_.write(at, "@" + line);
+    log_.write(at, transmitNote());
+    return;
   } else if (verb == "slow" && number && *number >= 0) {
     slowSeconds_ = static_cast<double>(*number) / 1000.0;
   } else if (verb == "split" && (first.empty() || (number && *number >= 0))) {
@@ -419,6 +439,7 @@ void Simulator::control(const std::string& line) {
     ok = false;
   }
   log_.write(at, (ok ? "@" : "@? ") + line);
+  noteTransmitChange(wasTransmitting, at);
 }
 
 // ---- housekeeping

@@ -81,6 +81,10 @@ class Simulator {
 
   void readControl();
   void control(const std::string& line);
+  // The transmit state as a log note: "#transmit off", "#transmit on", "#transmit on TX1".
+  std::string transmitNote() const;
+  // Logs the transmit state when it is not what it was.
+  void noteTransmitChange(bool wasTransmitting, double at);
 
   void housekeeping(double at);
   bool lockHeldOnSlave() const;
