@@ -1,7 +1,6 @@
 #include "rigserver/rig_server.h"
 
 #include <algorithm>
-#include <cmath>
 #include <utility>
 
 #include "core/settings.h"
@@ -56,7 +55,7 @@ std::optional<std::int32_t> widthFor(std::int32_t passband) {
   return width;
 }
 
-// Hamlib's STRENGTH of the TS-2000: decibels relative to S9, from the S-meter's 0..30, S9 at 15
+// Hamlib's STRENGTH of the TS-2000: decibels relative to S9, from the S-meter's 0..30, 0 dB at 15
 // and 3.6 dB a step, cut toward zero (measured on Hamlib's own driver).
 int strengthOf(int sMeter) {
   return (sMeter - 15) * 18 / 5;
