@@ -244,6 +244,12 @@ TEST_F(RigServerTest, SplitFromAClientMovesThePanelToVfoB) {
   EXPECT_EQ(std::find(polls.begin(), polls.end(), "FA"), polls.end());
   EXPECT_EQ(ask(client, "i\n"), "14076000\n");
   EXPECT_TRUE(clips().empty());  // nothing said for what a program does by itself
+  // VFO A stays VFO A in split (the panel's own frequency keys go to B then), and the B the panel
+  // shows is left alone.
+  EXPECT_EQ(ask(client, "F 7074000\n"), "RPRT 0\n");
+  EXPECT_EQ(wire(), (std::vector<std::string>{"FA00007074000"}));
+  EXPECT_EQ(state.frequencyHz, 14076000);
+  EXPECT_EQ(state.vfoBReply.str(), "FB00014076000");
   EXPECT_EQ(ask(client, "S 0 VFOA\n"), "RPRT 0\n");
   EXPECT_EQ(wire(), (std::vector<std::string>{"FR0", "FT0"}));
   EXPECT_EQ(state.splitState, 0);
