@@ -1,0 +1,427 @@
+#include "platform/posix/posix_network.h"
+
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/epoll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <optional>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/posix/unique_fd.h"
+#include "platform/stream_connection.h"
+
+namespace orvane {
+namespace posix_net {
+
+// A socket that the epoll instance watches, found again through its id: the epoll instance holds
+// ids, never pointers, so news for a socket that has meanwhile been destroyed finds nothing.
+class Watched {
+ public:
+  virtual ~Watched() = default;
+  virtual void onReady(std::uint32_t events) = 0;
+};
+
+struct Core {
+  UniqueFd epoll{::epoll_create1(EPOLL_CLOEXEC)};
+  std::unordered_map<std::uint64_t, Watched*> watched;
+  std::uint64_t nextId = 1;
+
+  std::uint64_t enrol(Watched* socket) {
+    const std::uint64_t id = nextId++;
+    watched.emplace(id, socket);
+    return id;
+  }
+  void leave(std::uint64_t id) { watched.erase(id); }
+  bool control(int operation, int fd, std::uint32_t events, std::uint64_t id) {
+    epoll_event event{};
+    event.events = events;
+    event.data.u64 = id;
+    return ::epoll_ctl(epoll.get(), operation, fd, &event) == 0;
+  }
+};
+
+}  // namespace posix_net
+
+namespace {
+
+using posix_net::Core;
+using posix_net::Watched;
+
+// Told once per change: the socket is watched edge-triggered.
+constexpr std::uint32_t kWatchInput = EPOLLIN | EPOLLRDHUP | EPOLLET;
+constexpr int kBacklog = 16;
+
+std::string systemReason(int error) {
+  return std::strerror(error);
+}
+
+struct Endpoint {
+  sockaddr_storage address{};
+  socklen_t length = 0;
+  int family() const { return address.ss_family; }
+  const sockaddr* raw() const { return reinterpret_cast<const sockaddr*>(&address); }
+};
+
+// "127.0.0.1:4532", "[::1]:4532"; an IPv4 client reaching an IPv6 listener is named by its IPv4
+// address.
+std::string endpointName(const sockaddr* address) {
+  std::array<char, INET6_ADDRSTRLEN> text{};
+  if (address->sa_family == AF_INET) {
+    const auto* v4 = reinterpret_cast<const sockaddr_in*>(address);
+    ::inet_ntop(AF_INET, &v4->sin_addr, text.data(), text.size());
+    return std::string(text.data()) + ":" + std::to_string(ntohs(v4->sin_port));
+  }
+  if (address->sa_family == AF_INET6) {
+    const auto* v6 = reinterpret_cast<const sockaddr_in6*>(address);
+    const std::string port = std::to_string(ntohs(v6->sin6_port));
+    if (IN6_IS_ADDR_V4MAPPED(&v6->sin6_addr)) {
+      ::inet_ntop(AF_INET, &v6->sin6_addr.s6_addr[12], text.data(), text.size());
+      return std::string(text.data()) + ":" + port;
+    }
+    ::inet_ntop(AF_INET6, &v6->sin6_addr, text.data(), text.size());
+    return "[" + std::string(text.data()) + "]:" + port;
+  }
+  return "?";
+}
+
+std::string endpointName(const Endpoint& endpoint) {
+  return endpointName(endpoint.raw());
+}
+
+// A numeric IPv4 or IPv6 address (an IPv6 one with or without brackets), or "localhost".
+std::optional<Endpoint> numericEndpoint(const std::string& host, int port) {
+  std::string name = host == "localhost" ? "127.0.0.1" : host;
+  if (name.size() >= 2 && name.front() == '[' && name.back() == ']')
+    name = name.substr(1, name.size() - 2);
+  Endpoint endpoint;
+  auto* v4 = reinterpret_cast<sockaddr_in*>(&endpoint.address);
+  auto* v6 = reinterpret_cast<sockaddr_in6*>(&endpoint.address);
+  const auto networkPort = htons(static_cast<std::uint16_t>(port));
+  if (::inet_pton(AF_INET, name.c_str(), &v4->sin_addr) == 1) {
+    v4->sin_family = AF_INET;
+    v4->sin_port = networkPort;
+    endpoint.length = sizeof(sockaddr_in);
+    return endpoint;
+  }
+  if (::inet_pton(AF_INET6, name.c_str(), &v6->sin6_addr) == 1) {
+    v6->sin6_family = AF_INET6;
+    v6->sin6_port = networkPort;
+    endpoint.length = sizeof(sockaddr_in6);
+    return endpoint;
+  }
+  return std::nullopt;
+}
+
+// Every address of a name, in the order the system prefers them.
+std::vector<Endpoint> lookUp(const std::string& host, int port, std::string& whyNot) {
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = AI_NUMERICSERV;
+  addrinfo* found = nullptr;
+  const int status = ::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found);
+  std::vector<Endpoint> endpoints;
+  if (status != 0) {
+    whyNot = host + ": " + ::gai_strerror(status);
+    return endpoints;
+  }
+  for (const addrinfo* a = found; a != nullptr; a = a->ai_next) {
+    if (a->ai_addrlen > sizeof(sockaddr_storage)) continue;
+    Endpoint endpoint;
+    std::memcpy(&endpoint.address, a->ai_addr, a->ai_addrlen);
+    endpoint.length = a->ai_addrlen;
+    endpoints.push_back(endpoint);
+  }
+  ::freeaddrinfo(found);
+  if (endpoints.empty()) whyNot = host + ": no address";
+  return endpoints;
+}
+
+UniqueFd streamSocket(int family) {
+  return UniqueFd(::socket(family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+}
+
+void sendWithoutDelay(int fd) {
+  const int on = 1;
+  ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+}
+
+class PosixConnection final : public StreamConnection, public Watched {
+ public:
+  // An accepted connection, open from the start.
+  PosixConnection(std::shared_ptr<Core> core, UniqueFd fd, std::string peer)
+      : StreamConnection(Status::Open, std::move(peer)), core_(std::move(core)) {
+    id_ = core_->enrol(this);
+    fd_ = std::move(fd);
+    sendWithoutDelay(fd_.get());
+    if (!watch(EPOLL_CTL_ADD)) broken();
+  }
+  // An outgoing connection to the first of candidates that answers.
+  PosixConnection(std::shared_ptr<Core> core, std::vector<Endpoint> candidates)
+      : StreamConnection(Status::Connecting, endpointName(candidates.front())),
+        core_(std::move(core)),
+        candidates_(std::move(candidates)) {
+    id_ = core_->enrol(this);
+  }
+  ~PosixConnection() override {
+    stopWatching();
+    core_->leave(id_);
+  }
+  PosixConnection(const PosixConnection&) = delete;
+  PosixConnection& operator=(const PosixConnection&) = delete;
+
+  // Starts a connection to the next candidate. False when none is left that a connection could be
+  // started to; why the last one failed is then in whyNot.
+  bool tryNextCandidate(std::string& whyNot) {
+    while (next_ < candidates_.size()) {
+      const Endpoint& endpoint = candidates_[next_++];
+      stopWatching();
+      fd_ = streamSocket(endpoint.family());
+      if (!fd_) {
+        whyNot = endpointName(endpoint) + ": " + systemReason(errno);
+        continue;
+      }
+      sendWithoutDelay(fd_.get());
+      // A refusal that comes at once is told like one that comes later: the socket is then
+      // closed, and the epoll instance tells so as soon as it watches it.
+      refusedAtOnce_ = ::connect(fd_.get(), endpoint.raw(), endpoint.length) != 0 &&
+                       errno != EINPROGRESS && errno != EINTR;
+      if (!watch(EPOLL_CTL_ADD)) {
+        whyNot = endpointName(endpoint) + ": " + systemReason(errno);
+        fd_.reset();
+        continue;
+      }
+      setPeerName(endpointName(endpoint));
+      return true;
+    }
+    return false;
+  }
+
+  void onReady(std::uint32_t events) override {
+    if (status() == Status::Connecting) {
+      if ((events & (EPOLLOUT | EPOLLERR | EPOLLHUP)) == 0) return;
+      finishConnecting();
+      if (status() != Status::Open) return;
+    }
+    if ((events & EPOLLOUT) != 0) flushOutput();
+    if ((events & (EPOLLIN | EPOLLRDHUP | EPOLLHUP | EPOLLERR)) != 0) readAvailable();
+  }
+
+ protected:
+  SocketResult receiveSome(char* into, std::size_t capacity) override {
+    for (;;) {
+      const ssize_t n = ::recv(fd_.get(), into, capacity, MSG_DONTWAIT);
+      if (n > 0) return {SocketResult::Kind::Moved, static_cast<std::size_t>(n)};
+      if (n == 0) return {SocketResult::Kind::PeerClosed, 0};
+      if (errno == EINTR) continue;
+      if (errno == EAGAIN || errno == EWOULDBLOCK) return {SocketResult::Kind::WouldBlock, 0};
+      return {SocketResult::Kind::Failed, 0};
+    }
+  }
+  SocketResult sendSome(const char* from, std::size_t count) override {
+    for (;;) {
+      // MSG_NOSIGNAL: a peer that has gone makes the send fail, instead of ending the panel with
+      // SIGPIPE.
+      const ssize_t n = ::send(fd_.get(), from, count, MSG_NOSIGNAL | MSG_DONTWAIT);
+      if (n >= 0) return {SocketResult::Kind::Moved, static_cast<std::size_t>(n)};
+      if (errno == EINTR) continue;
+      if (errno == EAGAIN || errno == EWOULDBLOCK) return {SocketResult::Kind::WouldBlock, 0};
+      return {SocketResult::Kind::Failed, 0};
+    }
+  }
+  void outputWaiting(bool) override { watch(EPOLL_CTL_MOD); }
+
+ private:
+  void finishConnecting() {
+    int error = 0;
+    socklen_t length = sizeof error;
+    sockaddr_storage peer{};
+    socklen_t peerLength = sizeof peer;
+    const bool connected =
+        !refusedAtOnce_ && ::getsockopt(fd_.get(), SOL_SOCKET, SO_ERROR, &error, &length) == 0 &&
+        error == 0 &&
+        ::getpeername(fd_.get(), reinterpret_cast<sockaddr*>(&peer), &peerLength) == 0;
+    if (connected) {
+      established();
+      watch(EPOLL_CTL_MOD);
+      return;
+    }
+    std::string ignored;
+    if (!tryNextCandidate(ignored)) {
+      stopWatching();
+      broken();
+    }
+  }
+
+  // Registers the socket, or changes its registration to what it waits for now: writability only
+  // while a connection is being made or bytes wait to be sent, so an idle connection is never
+  // told that it could send.
+  bool watch(int operation) {
+    if (!fd_) return false;
+    const bool wantsOutput = status() == Status::Connecting || queued() > 0;
+    const std::uint32_t events = kWatchInput | (wantsOutput ? std::uint32_t{EPOLLOUT} : 0u);
+    if (operation == EPOLL_CTL_MOD && events == watchedEvents_) return true;
+    if (!core_->control(operation, fd_.get(), events, id_)) return false;
+    watchedEvents_ = events;
+    return true;
+  }
+  void stopWatching() {
+    if (fd_) core_->control(EPOLL_CTL_DEL, fd_.get(), 0, id_);
+    watchedEvents_ = 0;
+  }
+
+  std::shared_ptr<Core> core_;
+  std::uint64_t id_ = 0;
+  UniqueFd fd_;
+  std::uint32_t watchedEvents_ = 0;
+  std::vector<Endpoint> candidates_;
+  std::size_t next_ = 0;
+  bool refusedAtOnce_ = false;
+};
+
+class PosixListener final : public Listener, public Watched {
+ public:
+  PosixListener(std::shared_ptr<Core> core, UniqueFd fd, std::string localName)
+      : core_(std::move(core)), fd_(std::move(fd)), localName_(std::move(localName)) {
+    id_ = core_->enrol(this);
+    core_->control(EPOLL_CTL_ADD, fd_.get(), EPOLLIN | EPOLLET, id_);
+  }
+  ~PosixListener() override {
+    core_->control(EPOLL_CTL_DEL, fd_.get(), 0, id_);
+    core_->leave(id_);
+  }
+  PosixListener(const PosixListener&) = delete;
+  PosixListener& operator=(const PosixListener&) = delete;
+
+  std::unique_ptr<Connection> accept() override {
+    for (;;) {
+      sockaddr_storage peer{};
+      socklen_t length = sizeof peer;
+      UniqueFd fd(::accept4(fd_.get(), reinterpret_cast<sockaddr*>(&peer), &length,
+                            SOCK_NONBLOCK | SOCK_CLOEXEC));
+      if (fd) {
+        return std::make_unique<PosixConnection>(core_, std::move(fd),
+                                                 endpointName(reinterpret_cast<sockaddr*>(&peer)));
+      }
+      // A client that gave up while waiting to be accepted: the next one may be there.
+      if (errno == EINTR || errno == ECONNABORTED) continue;
+      // EAGAIN: nobody is waiting. Out of descriptors (EMFILE, ENFILE): the client waits in the
+      // backlog and is taken at the next accept after something has been closed.
+      return nullptr;
+    }
+  }
+  std::string localName() const override { return localName_; }
+  void onReady(std::uint32_t) override {}
+
+ private:
+  std::shared_ptr<Core> core_;
+  UniqueFd fd_;
+  std::string localName_;
+  std::uint64_t id_ = 0;
+};
+
+}  // namespace
+
+PosixNetwork::PosixNetwork() : core_(std::make_shared<Core>()) {}
+
+PosixNetwork::~PosixNetwork() = default;
+
+int PosixNetwork::waitFd() const {
+  return core_->epoll.get();
+}
+
+void PosixNetwork::setActivityHandler(std::function<void()> handler) {
+  handler_ = std::move(handler);
+}
+
+std::unique_ptr<Listener> PosixNetwork::listen(const std::string& address, int port,
+                                               std::string& whyNot) {
+  if (port < 0 || port > 65535) {
+    whyNot = "port " + std::to_string(port) + " is not a TCP port";
+    return nullptr;
+  }
+  const std::optional<Endpoint> endpoint = numericEndpoint(address, port);
+  if (!endpoint) {
+    whyNot = address + " is not a numeric IPv4 or IPv6 address";
+    return nullptr;
+  }
+  const std::string name = endpointName(*endpoint);
+  if (!core_->epoll) {
+    whyNot = name + ": " + systemReason(EMFILE);
+    return nullptr;
+  }
+  UniqueFd fd = streamSocket(endpoint->family());
+  // A panel started again at once finds its port still held by the last run's closed connections.
+  const int on = 1;
+  if (!fd || ::setsockopt(fd.get(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0 ||
+      ::bind(fd.get(), endpoint->raw(), endpoint->length) != 0 ||
+      ::listen(fd.get(), kBacklog) != 0) {
+    whyNot = name + ": " + systemReason(errno);
+    return nullptr;
+  }
+  sockaddr_storage bound{};
+  socklen_t length = sizeof bound;
+  ::getsockname(fd.get(), reinterpret_cast<sockaddr*>(&bound), &length);
+  return std::make_unique<PosixListener>(core_, std::move(fd),
+                                         endpointName(reinterpret_cast<sockaddr*>(&bound)));
+}
+
+std::unique_ptr<Connection> PosixNetwork::connect(const std::string& host, int port,
+                                                  std::string& whyNot) {
+  if (port < 1 || port > 65535) {
+    whyNot = "port " + std::to_string(port) + " is not a TCP port";
+    return nullptr;
+  }
+  if (!core_->epoll) {
+    whyNot = host + ": " + systemReason(EMFILE);
+    return nullptr;
+  }
+  std::vector<Endpoint> candidates;
+  if (const std::optional<Endpoint> endpoint = numericEndpoint(host, port)) {
+    candidates.push_back(*endpoint);
+  } else {
+    candidates = lookUp(host, port, whyNot);
+    if (candidates.empty()) return nullptr;
+  }
+  auto connection = std::make_unique<PosixConnection>(core_, std::move(candidates));
+  if (!connection->tryNextCandidate(whyNot)) return nullptr;
+  return connection;
+}
+
+void PosixNetwork::dispatch() {
+  if (dispatching_ || !core_->epoll) return;
+  dispatching_ = true;
+  // Cleared however the handler returns, so the network is never left deaf.
+  struct Clear {
+    bool& flag;
+    ~Clear() { flag = false; }
+  } clear{dispatching_};
+  bool news = false;
+  std::array<epoll_event, 32> ready{};
+  for (;;) {
+    const int count = ::epoll_wait(core_->epoll.get(), ready.data(), ready.size(), 0);
+    if (count < 0 && errno == EINTR) continue;
+    if (count <= 0) break;
+    for (int i = 0; i < count; ++i) {
+      const epoll_event& event = ready[static_cast<std::size_t>(i)];
+      // Nothing here calls the program, so no socket can go away while its news is looked at.
+      if (const auto it = core_->watched.find(event.data.u64); it != core_->watched.end()) {
+        it->second->onReady(event.events);
+        news = true;
+      }
+    }
+    if (static_cast<std::size_t>(count) < ready.size()) break;
+  }
+  if (news && handler_) handler_();
+}
+
+}  // namespace orvane
