@@ -4,10 +4,7 @@
 // event wait would use it.
 #include "platform/posix/posix_network.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <poll.h>
-#include <sys/socket.h>
 
 #include <gtest/gtest.h>
 
@@ -18,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/posix/unique_fd.h"
+#include "platform/posix/loopback_client.h"
 
 namespace orvane {
 namespace {
@@ -49,38 +46,6 @@ bool waitFdReadable(const PosixNetwork& network) {
 
 int portOf(const std::string& name) {
   return std::stoi(name.substr(name.rfind(':') + 1));
-}
-
-// A client program's socket, blocking, as simple as a client can be. A small receive buffer keeps
-// what a peer that does not read holds back small.
-UniqueFd plainClient(int port, int receiveBuffer = 0) {
-  UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-  if (receiveBuffer > 0)
-    ::setsockopt(fd.get(), SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<std::uint16_t>(port));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (::connect(fd.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) fd.reset();
-  return fd;
-}
-
-bool sendAll(int fd, const std::string& bytes) {
-  std::size_t sent = 0;
-  while (sent < bytes.size()) {
-    const ssize_t n = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-    if (n <= 0) return false;
-    sent += static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
-// Whether a peer's socket comes to the end of its input: the panel closed the connection.
-bool peerSeesTheEnd(int fd) {
-  pollfd ready{fd, POLLIN, 0};
-  char byte = 0;
-  return ::poll(&ready, 1, static_cast<int>(std::chrono::milliseconds(kPatience).count())) == 1 &&
-         ::recv(fd, &byte, 1, MSG_DONTWAIT) == 0;
 }
 
 // Bytes whose order can be checked: a repeating count.
@@ -164,8 +129,8 @@ TEST_F(LoopbackTest, WhatThePeerSentBeforeClosingIsStillReceived) {
     const std::string sent = counted(c.size);
     // The peer sends and closes at once, while the panel is still to accept it.
     std::thread peer([&] {
-      UniqueFd fd = plainClient(port_);
-      EXPECT_TRUE(fd && sendAll(fd.get(), sent));
+      testing::LoopbackClient client(port_);
+      EXPECT_TRUE(client.connected() && client.send(sent));
     });
     std::unique_ptr<Connection> server = acceptOne();
     ASSERT_NE(server, nullptr);
@@ -181,8 +146,8 @@ TEST_F(LoopbackTest, WhatThePeerSentBeforeClosingIsStillReceived) {
 }
 
 TEST_F(LoopbackTest, APeerThatNeverReadsFillsTheQueueAndNothingWaits) {
-  UniqueFd peer = plainClient(port_, 4096);
-  ASSERT_TRUE(peer);
+  testing::LoopbackClient peer(port_, 4096);
+  ASSERT_TRUE(peer.connected());
   std::unique_ptr<Connection> server = acceptOne();
   ASSERT_NE(server, nullptr);
 
@@ -210,7 +175,7 @@ TEST_F(LoopbackTest, APeerThatNeverReadsFillsTheQueueAndNothingWaits) {
   std::thread reader([&] {
     std::vector<char> buffer(64 * 1024);
     while (got.size() < accepted) {
-      const ssize_t n = ::recv(peer.get(), buffer.data(), buffer.size(), 0);
+      const ssize_t n = ::recv(peer.fd(), buffer.data(), buffer.size(), 0);
       if (n <= 0) return;
       got.append(buffer.data(), static_cast<std::size_t>(n));
     }
@@ -262,11 +227,11 @@ TEST_F(LoopbackTest, AConnectionToAClosedPortEndsClosed) {
 TEST_F(LoopbackTest, TheHandlerMayDestroyAndCreateSocketsWhileNewsIsTold) {
   // Three clients with bytes on the way: all their news comes in one dispatch, and the handler
   // destroys every connection and the listener at its first call, then listens anew.
-  std::vector<UniqueFd> peers;
+  std::vector<std::unique_ptr<testing::LoopbackClient>> peers;
   std::vector<std::unique_ptr<Connection>> accepted;
   for (int i = 0; i < 3; ++i) {
-    peers.push_back(plainClient(port_));
-    ASSERT_TRUE(peers.back());
+    peers.push_back(std::make_unique<testing::LoopbackClient>(port_));
+    ASSERT_TRUE(peers.back()->connected());
     accepted.push_back(acceptOne());
     ASSERT_NE(accepted.back(), nullptr);
   }
@@ -279,17 +244,17 @@ TEST_F(LoopbackTest, TheHandlerMayDestroyAndCreateSocketsWhileNewsIsTold) {
     listener_.reset();
     if (!second) second = network_.listen("127.0.0.1", 0, whyNot_);
   });
-  for (const UniqueFd& peer : peers) ASSERT_TRUE(sendAll(peer.get(), "F\n"));
+  for (const auto& peer : peers) ASSERT_TRUE(peer->send("F\n"));
   ASSERT_TRUE(serveUntil(network_, [&] { return calls > 0; }));
   ASSERT_NE(second, nullptr) << whyNot_;
   network_.dispatch();
 
   // The new listener works, and the peers of the destroyed connections see them closed.
-  UniqueFd late = plainClient(portOf(second->localName()));
-  ASSERT_TRUE(late);
+  testing::LoopbackClient late(portOf(second->localName()));
+  ASSERT_TRUE(late.connected());
   std::unique_ptr<Connection> taken;
   ASSERT_TRUE(serveUntil(network_, [&] { return (taken = second->accept()) != nullptr; }));
-  for (const UniqueFd& peer : peers) EXPECT_TRUE(peerSeesTheEnd(peer.get()));
+  for (const auto& peer : peers) EXPECT_TRUE(peer->seesTheEnd(kPatience));
 }
 
 TEST(Ipv6Loopback, AClientConnectsAndBytesGoBothWays) {
