@@ -1,8 +1,5 @@
 #include "platform/posix/posix_network.h"
 
-#include <arpa/inet.h>
-#include <netdb.h>
-#include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/epoll.h>
 #include <sys/socket.h>
@@ -17,6 +14,7 @@
 #include <vector>
 
 #include "platform/posix/unique_fd.h"
+#include "platform/socket_address.h"
 #include "platform/stream_connection.h"
 
 namespace orvane {
@@ -55,6 +53,8 @@ namespace {
 
 using posix_net::Core;
 using posix_net::Watched;
+using sockets::Endpoint;
+using sockets::endpointName;
 
 // Told once per change: the socket is watched edge-triggered.
 constexpr std::uint32_t kWatchInput = EPOLLIN | EPOLLRDHUP | EPOLLET;
@@ -62,88 +62,6 @@ constexpr int kBacklog = 16;
 
 std::string systemReason(int error) {
   return std::strerror(error);
-}
-
-struct Endpoint {
-  sockaddr_storage address{};
-  socklen_t length = 0;
-  int family() const { return address.ss_family; }
-  const sockaddr* raw() const { return reinterpret_cast<const sockaddr*>(&address); }
-};
-
-// "127.0.0.1:4532", "[::1]:4532"; an IPv4 client reaching an IPv6 listener is named by its IPv4
-// address.
-std::string endpointName(const sockaddr* address) {
-  std::array<char, INET6_ADDRSTRLEN> text{};
-  if (address->sa_family == AF_INET) {
-    const auto* v4 = reinterpret_cast<const sockaddr_in*>(address);
-    ::inet_ntop(AF_INET, &v4->sin_addr, text.data(), text.size());
-    return std::string(text.data()) + ":" + std::to_string(ntohs(v4->sin_port));
-  }
-  if (address->sa_family == AF_INET6) {
-    const auto* v6 = reinterpret_cast<const sockaddr_in6*>(address);
-    const std::string port = std::to_string(ntohs(v6->sin6_port));
-    if (IN6_IS_ADDR_V4MAPPED(&v6->sin6_addr)) {
-      ::inet_ntop(AF_INET, &v6->sin6_addr.s6_addr[12], text.data(), text.size());
-      return std::string(text.data()) + ":" + port;
-    }
-    ::inet_ntop(AF_INET6, &v6->sin6_addr, text.data(), text.size());
-    return "[" + std::string(text.data()) + "]:" + port;
-  }
-  return "?";
-}
-
-std::string endpointName(const Endpoint& endpoint) {
-  return endpointName(endpoint.raw());
-}
-
-// A numeric IPv4 or IPv6 address (an IPv6 one with or without brackets), or "localhost".
-std::optional<Endpoint> numericEndpoint(const std::string& host, int port) {
-  std::string name = host == "localhost" ? "127.0.0.1" : host;
-  if (name.size() >= 2 && name.front() == '[' && name.back() == ']')
-    name = name.substr(1, name.size() - 2);
-  Endpoint endpoint;
-  auto* v4 = reinterpret_cast<sockaddr_in*>(&endpoint.address);
-  auto* v6 = reinterpret_cast<sockaddr_in6*>(&endpoint.address);
-  const auto networkPort = htons(static_cast<std::uint16_t>(port));
-  if (::inet_pton(AF_INET, name.c_str(), &v4->sin_addr) == 1) {
-    v4->sin_family = AF_INET;
-    v4->sin_port = networkPort;
-    endpoint.length = sizeof(sockaddr_in);
-    return endpoint;
-  }
-  if (::inet_pton(AF_INET6, name.c_str(), &v6->sin6_addr) == 1) {
-    v6->sin6_family = AF_INET6;
-    v6->sin6_port = networkPort;
-    endpoint.length = sizeof(sockaddr_in6);
-    return endpoint;
-  }
-  return std::nullopt;
-}
-
-// Every address of a name, in the order the system prefers them.
-std::vector<Endpoint> lookUp(const std::string& host, int port, std::string& whyNot) {
-  addrinfo hints{};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
-  hints.ai_flags = AI_NUMERICSERV;
-  addrinfo* found = nullptr;
-  const int status = ::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found);
-  std::vector<Endpoint> endpoints;
-  if (status != 0) {
-    whyNot = host + ": " + ::gai_strerror(status);
-    return endpoints;
-  }
-  for (const addrinfo* a = found; a != nullptr; a = a->ai_next) {
-    if (a->ai_addrlen > sizeof(sockaddr_storage)) continue;
-    Endpoint endpoint;
-    std::memcpy(&endpoint.address, a->ai_addr, a->ai_addrlen);
-    endpoint.length = a->ai_addrlen;
-    endpoints.push_back(endpoint);
-  }
-  ::freeaddrinfo(found);
-  if (endpoints.empty()) whyNot = host + ": no address";
-  return endpoints;
 }
 
 UniqueFd streamSocket(int family) {
@@ -349,7 +267,7 @@ std::unique_ptr<Listener> PosixNetwork::listen(const std::string& address, int p
     whyNot = "port " + std::to_string(port) + " is not a TCP port";
     return nullptr;
   }
-  const std::optional<Endpoint> endpoint = numericEndpoint(address, port);
+  const std::optional<Endpoint> endpoint = sockets::numericEndpoint(address, port);
   if (!endpoint) {
     whyNot = address + " is not a numeric IPv4 or IPv6 address";
     return nullptr;
@@ -386,10 +304,10 @@ std::unique_ptr<Connection> PosixNetwork::connect(const std::string& host, int p
     return nullptr;
   }
   std::vector<Endpoint> candidates;
-  if (const std::optional<Endpoint> endpoint = numericEndpoint(host, port)) {
+  if (const std::optional<Endpoint> endpoint = sockets::numericEndpoint(host, port)) {
     candidates.push_back(*endpoint);
   } else {
-    candidates = lookUp(host, port, whyNot);
+    candidates = sockets::lookUp(host, port, whyNot);
     if (candidates.empty()) return nullptr;
   }
   auto connection = std::make_unique<PosixConnection>(core_, std::move(candidates));

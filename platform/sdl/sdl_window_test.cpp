@@ -9,18 +9,16 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/keycodes.h"
+#include "platform/posix/safety_net.h"
 #include "platform/posix/unique_fd.h"
 
 namespace orvane {
@@ -322,32 +320,6 @@ class WatchedPipe {
   UniqueFd write_;
 };
 
-// Ends a wait that nothing else ends, after a while, with a quit event, so that a wait which never
-// wakes fails the test instead of hanging it.
-class QuitLater {
- public:
-  QuitLater()
-      : thread_([this] {
-          std::unique_lock lock(mutex_);
-          if (!changed_.wait_for(lock, std::chrono::seconds(10), [this] { return cancelled_; }))
-            pushQuit();
-        }) {}
-  ~QuitLater() {
-    {
-      std::lock_guard lock(mutex_);
-      cancelled_ = true;
-    }
-    changed_.notify_all();
-    thread_.join();
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  bool cancelled_ = false;
-  std::thread thread_;
-};
-
 // Runs the window's event loop until done() holds; false when the safety net had to end it.
 bool runUntil(SdlWindow& window, const Recorder& r, const std::function<bool()>& done) {
   const auto closed = [&r] {
@@ -370,7 +342,7 @@ TEST_F(SdlWindowTest, AWatchedDescriptorEndsTheWaitWithNoTimerRunning) {
   // Watched before the window opens, as main does it.
   window.watch(pipe.fd(), [&] { served += pipe.take(); });
   ASSERT_TRUE(window.open(kSpec, r.handler()));
-  QuitLater safetyNet;
+  testing::SafetyNet safetyNet(std::chrono::seconds(10), pushQuit);
   for (const std::string expected : {"a", "ab", "abc"}) {
     pipe.put(expected.back());
     ASSERT_TRUE(runUntil(window, r, [&] { return served == expected; }))
@@ -387,7 +359,7 @@ TEST_F(SdlWindowTest, AWatchedDescriptorLeftReadableWakesTheWaitOnceAtATime) {
   window.watch(pipe.fd(), [&] { ++served; });
   ASSERT_TRUE(window.open(kSpec, r.handler()));
   pipe.put('x');
-  QuitLater safetyNet;
+  testing::SafetyNet safetyNet(std::chrono::seconds(10), pushQuit);
   for (int i = 1; i <= 20; ++i) {
     ASSERT_TRUE(runUntil(window, r, [&] { return served >= i; }));
     EXPECT_LE(SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_USEREVENT, SDL_LASTEVENT), 1)

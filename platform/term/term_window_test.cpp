@@ -8,48 +8,20 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/posix/loopback_client.h"
 #include "platform/posix/posix_network.h"
 #include "platform/posix/pty_pair.h"
+#include "platform/posix/safety_net.h"
 #include "platform/posix/unique_fd.h"
 
 namespace orvane {
 namespace {
 
 constexpr std::chrono::seconds kPatience{10};
-
-// Types Ctrl-C into the terminal after a while unless cancelled, so that a wait which nothing
-// else ends fails the test (as a close request) instead of hanging it.
-class InterruptLater {
- public:
-  explicit InterruptLater(int master)
-      : thread_([this, master] {
-          std::unique_lock lock(mutex_);
-          if (!changed_.wait_for(lock, kPatience, [this] { return cancelled_; }))
-            (void)::write(master, "\x03", 1);
-        }) {}
-  ~InterruptLater() {
-    {
-      std::lock_guard lock(mutex_);
-      cancelled_ = true;
-    }
-    changed_.notify_all();
-    thread_.join();
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  bool cancelled_ = false;
-  std::thread thread_;
-};
 
 TEST(TermWindowNetwork, AClientEndsTheWaitWithNoTimerRunning) {
   testing::PtyPair pty;
@@ -84,7 +56,8 @@ TEST(TermWindowNetwork, AClientEndsTheWaitWithNoTimerRunning) {
   const std::string name = listener->localName();
   testing::LoopbackClient client(std::stoi(name.substr(name.rfind(':') + 1)));
   ASSERT_TRUE(client.connected());
-  InterruptLater safetyNet(pty.master());
+  // Ctrl-C ends the wait with a close request.
+  testing::SafetyNet safetyNet(kPatience, [&pty] { (void)::write(pty.master(), "\x03", 1); });
   for (const std::string line : {"f\n", "F\n"}) {
     ASSERT_TRUE(client.send(line));
     const std::string before = heard;
