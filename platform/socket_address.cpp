@@ -58,7 +58,7 @@ std::vector<Endpoint> lookUp(const std::string& host, int port, std::string& why
   const int status = ::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found);
   std::vector<Endpoint> endpoints;
   if (status != 0) {
-    whyNot = host + ": " + ::gai_strerror(status);
+    whyNot = host + ": " + lookUpFailure(status);
     return endpoints;
   }
   for (const addrinfo* a = found; a != nullptr; a = a->ai_next) {

@@ -6,3 +6,14 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+
+#include <string>
+
+namespace orvane::sockets {
+
+// Why getaddrinfo failed, in the system's words.
+inline std::string lookUpFailure(int status) {
+  return ::gai_strerror(status);
+}
+
+}  // namespace orvane::sockets
