@@ -98,11 +98,15 @@ bool AudioQueue::waitUntil(Position end, Position lead, std::chrono::millisecond
   while (taken_ + lead < end && taken_ < queuedEnd_) {
     if (errand != nullptr) {
       wakeAt_ = end - lead;
+      // Close to the position the errand waits: a busy machine may take the thread away for a
+      // while after it, and the next clip must be queued in time. The errand is run in the next
+      // clip's wait instead, or by the program's event wait.
+      const bool errandToo = end - lead - taken_ > lead;
       lock.unlock();
-      const bool usable = waitOrRunErrand(*errand, kLookAgain);
+      const bool usable = waitOrRunErrand(*errand, errandToo, kLookAgain);
       lock.lock();
-      if (!usable) errand = nullptr;
       wakeAt_.reset();
+      if (!usable) errand = nullptr;
     } else {
       changed_.wait_for(lock, kLookAgain);
     }
@@ -119,11 +123,13 @@ bool AudioQueue::waitUntil(Position end, Position lead, std::chrono::millisecond
   return taken_ + lead >= end;
 }
 
-bool AudioQueue::waitOrRunErrand(const Errand& errand, std::chrono::milliseconds limit) {
+bool AudioQueue::waitOrRunErrand(const Errand& errand, bool errandToo,
+                                 std::chrono::milliseconds limit) {
   std::array<pollfd, 2> fds{{{reached_.get(), POLLIN, 0}, {errand.fd, POLLIN, 0}}};
-  const int ready = ::poll(fds.data(), fds.size(), static_cast<int>(limit.count()));
+  const int ready = ::poll(fds.data(), errandToo ? 2 : 1, static_cast<int>(limit.count()));
   std::uint64_t count = 0;
   const bool reached = ::read(reached_.get(), &count, sizeof count) > 0;
+  if (!errandToo) return true;
   // A descriptor that is not open would make every poll return at once.
   if ((fds[1].revents & POLLNVAL) != 0) return false;
   if (ready > 0 && !reached && (fds[1].revents & POLLIN) != 0) errand.serve();

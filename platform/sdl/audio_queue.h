@@ -58,9 +58,9 @@ class AudioQueue {
   // Waits until the device has taken all but `lead` frames before `end`. Gives up, clearing the
   // queue, when the device takes nothing for `stall` (a device that died). Returns whether the
   // position was reached. With an errand, its descriptor is watched meanwhile and the errand is
-  // run whenever it is readable; the audio thread ends the wait the moment the position is
-  // reached, so the wait ends as precisely as without one, and the position goes first when both
-  // are ready at once.
+  // run whenever it is readable, except in the last `lead` frames before the wait's end; the audio
+  // thread ends the wait the moment the position is reached, so the wait ends as precisely as
+  // without one, and the position goes first when both are ready at once.
   bool waitUntil(Position end, Position lead, std::chrono::milliseconds stall,
                  const Errand* errand = nullptr);
   // The position at which everything queued has been taken.
@@ -89,9 +89,9 @@ class AudioQueue {
   };
   void cutNoWaitLocked();
   void wakeWaiterIfDue();
-  // Waits, unlocked, for the position or for the errand's descriptor; runs the errand when only
-  // that is ready. False when the descriptor cannot be watched.
-  bool waitOrRunErrand(const Errand& errand, std::chrono::milliseconds limit);
+  // Waits, unlocked, for the position, and (errandToo) for the errand's descriptor; runs the
+  // errand when only that is ready. False when the descriptor cannot be watched.
+  bool waitOrRunErrand(const Errand& errand, bool errandToo, std::chrono::milliseconds limit);
 
   bool quietFor(std::chrono::milliseconds quiet) const;
 

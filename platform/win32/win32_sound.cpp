@@ -144,7 +144,12 @@ bool Win32Sound::waitUntilPlayed(std::size_t until) {
     } else if (now - lastMoved > kStallMs) {
       return false;
     }
-    if (errandHandle_ == nullptr) {
+    // Close to the end the errand waits: a busy machine may take the thread away for a while
+    // after it, and the next clip must be queued in time. It is run in the next clip's wait
+    // instead, or by the window's wait.
+    const bool errandToo =
+        errandHandle_ != nullptr && static_cast<std::size_t>(left) > leadFrames();
+    if (!errandToo) {
       ::Sleep(kPollMs);
     } else if (::WaitForSingleObject(errandHandle_, kPollMs) == WAIT_OBJECT_0) {
       runErrand();

@@ -38,7 +38,9 @@ class Win32Sound final : public SoundPlayer {
   void stop() override;
 
   // Makes every wait for the device serve something else meanwhile: whenever handle is signalled,
-  // dispatch() is called on the program's thread (and must reset it), and the wait goes on. For
+  // dispatch() is called on the program's thread (and must reset it), and the wait goes on; not in
+  // the last few tens of milliseconds before a blocking play returns, so that the next clip of a
+  // readout is still queued in time on a busy machine. For
   // the network: a client is answered while the panel speaks. dispatch() runs inside a play, so a
   // clip it asks for plays nothing (the play returns false), and a stop() it asks for does
   // nothing. nullptr stops it.
