@@ -73,4 +73,28 @@ std::vector<Endpoint> lookUp(const std::string& host, int port, std::string& why
   return endpoints;
 }
 
+namespace {
+
+bool isTcpPort(int port, int lowest, std::string& whyNot) {
+  if (port >= lowest && port <= 65535) return true;
+  whyNot = "port " + std::to_string(port) + " is not a TCP port";
+  return false;
+}
+
+}  // namespace
+
+std::optional<Endpoint> listeningEndpoint(const std::string& address, int port,
+                                          std::string& whyNot) {
+  if (!isTcpPort(port, 0, whyNot)) return std::nullopt;
+  std::optional<Endpoint> endpoint = numericEndpoint(address, port);
+  if (!endpoint) whyNot = address + " is not a numeric IPv4 or IPv6 address";
+  return endpoint;
+}
+
+std::vector<Endpoint> connectionCandidates(const std::string& host, int port, std::string& whyNot) {
+  if (!isTcpPort(port, 1, whyNot)) return {};
+  if (const std::optional<Endpoint> endpoint = numericEndpoint(host, port)) return {*endpoint};
+  return lookUp(host, port, whyNot);
+}
+
 }  // namespace orvane::sockets

@@ -34,4 +34,14 @@ std::optional<Endpoint> numericEndpoint(const std::string& host, int port);
 // Empty, with the reason in whyNot, when there is none.
 std::vector<Endpoint> lookUp(const std::string& host, int port, std::string& whyNot);
 
+// The address a listener takes: a port from 0 (any free one) to 65535 on a numeric address or
+// "localhost". Nothing, with the reason in whyNot, for anything else.
+std::optional<Endpoint> listeningEndpoint(const std::string& address, int port,
+                                          std::string& whyNot);
+
+// The addresses a connection to host and port tries in turn: the one numeric address, or every
+// address of a name. Empty, with the reason in whyNot, when there is none or port is not one from
+// 1 to 65535.
+std::vector<Endpoint> connectionCandidates(const std::string& host, int port, std::string& whyNot);
+
 }  // namespace orvane::sockets

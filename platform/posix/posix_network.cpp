@@ -263,15 +263,8 @@ void PosixNetwork::setActivityHandler(std::function<void()> handler) {
 
 std::unique_ptr<Listener> PosixNetwork::listen(const std::string& address, int port,
                                                std::string& whyNot) {
-  if (port < 0 || port > 65535) {
-    whyNot = "port " + std::to_string(port) + " is not a TCP port";
-    return nullptr;
-  }
-  const std::optional<Endpoint> endpoint = sockets::numericEndpoint(address, port);
-  if (!endpoint) {
-    whyNot = address + " is not a numeric IPv4 or IPv6 address";
-    return nullptr;
-  }
+  const std::optional<Endpoint> endpoint = sockets::listeningEndpoint(address, port, whyNot);
+  if (!endpoint) return nullptr;
   const std::string name = endpointName(*endpoint);
   if (!core_->epoll) {
     whyNot = name + ": " + systemReason(EMFILE);
@@ -295,21 +288,12 @@ std::unique_ptr<Listener> PosixNetwork::listen(const std::string& address, int p
 
 std::unique_ptr<Connection> PosixNetwork::connect(const std::string& host, int port,
                                                   std::string& whyNot) {
-  if (port < 1 || port > 65535) {
-    whyNot = "port " + std::to_string(port) + " is not a TCP port";
-    return nullptr;
-  }
   if (!core_->epoll) {
     whyNot = host + ": " + systemReason(EMFILE);
     return nullptr;
   }
-  std::vector<Endpoint> candidates;
-  if (const std::optional<Endpoint> endpoint = sockets::numericEndpoint(host, port)) {
-    candidates.push_back(*endpoint);
-  } else {
-    candidates = sockets::lookUp(host, port, whyNot);
-    if (candidates.empty()) return nullptr;
-  }
+  std::vector<Endpoint> candidates = sockets::connectionCandidates(host, port, whyNot);
+  if (candidates.empty()) return nullptr;
   auto connection = std::make_unique<PosixConnection>(core_, std::move(candidates));
   if (!connection->tryNextCandidate(whyNot)) return nullptr;
   return connection;

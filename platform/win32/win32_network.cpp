@@ -279,19 +279,12 @@ void Win32Network::setActivityHandler(std::function<void()> handler) {
 
 std::unique_ptr<Listener> Win32Network::listen(const std::string& address, int port,
                                                std::string& whyNot) {
-  if (port < 0 || port > 65535) {
-    whyNot = "port " + std::to_string(port) + " is not a TCP port";
-    return nullptr;
-  }
   if (!core_->usable()) {
     whyNot = "Winsock could not be started";
     return nullptr;
   }
-  const std::optional<Endpoint> endpoint = sockets::numericEndpoint(address, port);
-  if (!endpoint) {
-    whyNot = address + " is not a numeric IPv4 or IPv6 address";
-    return nullptr;
-  }
+  const std::optional<Endpoint> endpoint = sockets::listeningEndpoint(address, port, whyNot);
+  if (!endpoint) return nullptr;
   const std::string name = endpointName(*endpoint);
   UniqueSocket s(::socket(endpoint->family(), SOCK_STREAM, IPPROTO_TCP));
   // No SO_REUSEADDR: on Windows it would let a second program take a port that is in use, and a
@@ -310,21 +303,12 @@ std::unique_ptr<Listener> Win32Network::listen(const std::string& address, int p
 
 std::unique_ptr<Connection> Win32Network::connect(const std::string& host, int port,
                                                   std::string& whyNot) {
-  if (port < 1 || port > 65535) {
-    whyNot = "port " + std::to_string(port) + " is not a TCP port";
-    return nullptr;
-  }
   if (!core_->usable()) {
     whyNot = "Winsock could not be started";
     return nullptr;
   }
-  std::vector<Endpoint> candidates;
-  if (const std::optional<Endpoint> endpoint = sockets::numericEndpoint(host, port)) {
-    candidates.push_back(*endpoint);
-  } else {
-    candidates = sockets::lookUp(host, port, whyNot);
-    if (candidates.empty()) return nullptr;
-  }
+  std::vector<Endpoint> candidates = sockets::connectionCandidates(host, port, whyNot);
+  if (candidates.empty()) return nullptr;
   auto connection = std::make_unique<Win32Connection>(core_, std::move(candidates));
   if (!connection->tryNextCandidate(whyNot)) return nullptr;
   return connection;
