@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/network_test_data.h"
 #include "platform/posix/loopback_client.h"
 
 namespace orvane {
@@ -44,24 +45,13 @@ bool waitFdReadable(const PosixNetwork& network) {
   return ::poll(&fd, 1, 0) == 1;
 }
 
-int portOf(const std::string& name) {
-  return std::stoi(name.substr(name.rfind(':') + 1));
-}
-
-// Bytes whose order can be checked: a repeating count.
-std::string counted(std::size_t size, std::size_t from = 0) {
-  std::string bytes(size, '\0');
-  for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>('a' + (from + i) % 23);
-  return bytes;
-}
-
 class LoopbackTest : public ::testing::Test {
  protected:
   void SetUp() override {
     network_.setActivityHandler([this] { ++activity_; });
     listener_ = network_.listen("127.0.0.1", 0, whyNot_);
     ASSERT_NE(listener_, nullptr) << whyNot_;
-    port_ = portOf(listener_->localName());
+    port_ = testing::portOf(listener_->localName());
   }
   // The next client the listener takes.
   std::unique_ptr<Connection> acceptOne() {
@@ -126,7 +116,7 @@ TEST_F(LoopbackTest, WhatThePeerSentBeforeClosingIsStillReceived) {
   // connection is Closed only once all of it has been taken.
   for (const Case c : {Case{"a few bytes", 5}, Case{"200 kB", 200 * 1024}}) {
     SCOPED_TRACE(c.what);
-    const std::string sent = counted(c.size);
+    const std::string sent = testing::countedBytes(c.size);
     // The peer sends and closes at once, while the panel is still to accept it.
     std::thread peer([&] {
       testing::LoopbackClient client(port_);
@@ -157,7 +147,7 @@ TEST_F(LoopbackTest, APeerThatNeverReadsFillsTheQueueAndNothingWaits) {
   std::size_t accepted = 0;
   bool refused = false;
   for (int i = 0; i < 1000 && !refused; ++i) {
-    if (server->send(counted(kChunk, accepted))) {
+    if (server->send(testing::countedBytes(kChunk, accepted))) {
       accepted += kChunk;
     } else {
       refused = true;
@@ -184,7 +174,7 @@ TEST_F(LoopbackTest, APeerThatNeverReadsFillsTheQueueAndNothingWaits) {
       << server->queued() << " bytes still queued";
   reader.join();
   EXPECT_EQ(got.size(), accepted);
-  EXPECT_TRUE(got == counted(accepted)) << "bytes lost or out of order";
+  EXPECT_TRUE(got == testing::countedBytes(accepted)) << "bytes lost or out of order";
   network_.dispatch();
   EXPECT_FALSE(waitFdReadable(network_)) << "an empty queue still watches for room";
 }
@@ -250,7 +240,7 @@ TEST_F(LoopbackTest, TheHandlerMayDestroyAndCreateSocketsWhileNewsIsTold) {
   network_.dispatch();
 
   // The new listener works, and the peers of the destroyed connections see them closed.
-  testing::LoopbackClient late(portOf(second->localName()));
+  testing::LoopbackClient late(testing::portOf(second->localName()));
   ASSERT_TRUE(late.connected());
   std::unique_ptr<Connection> taken;
   ASSERT_TRUE(serveUntil(network_, [&] { return (taken = second->accept()) != nullptr; }));
@@ -262,7 +252,7 @@ TEST(Ipv6Loopback, AClientConnectsAndBytesGoBothWays) {
   std::string whyNot;
   std::unique_ptr<Listener> listener = network.listen("::1", 0, whyNot);
   if (!listener) GTEST_SKIP() << "no IPv6 loopback on this machine: " << whyNot;
-  const int port = portOf(listener->localName());
+  const int port = testing::portOf(listener->localName());
   EXPECT_EQ(listener->localName(), "[::1]:" + std::to_string(port));
 
   std::unique_ptr<Connection> client = network.connect("[::1]", port, whyNot);

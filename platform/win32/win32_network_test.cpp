@@ -9,6 +9,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/network_test_data.h"
+
 namespace orvane {
 namespace {
 
@@ -30,17 +32,6 @@ bool serveUntil(Win32Network& network, const std::function<bool()>& done) {
   return true;
 }
 
-int portOf(const std::string& name) {
-  return std::stoi(name.substr(name.rfind(':') + 1));
-}
-
-// Bytes whose order can be checked: a repeating count.
-std::string counted(std::size_t size, std::size_t from = 0) {
-  std::string bytes(size, '\0');
-  for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>('a' + (from + i) % 23);
-  return bytes;
-}
-
 class Win32Loopback : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -48,7 +39,7 @@ class Win32Loopback : public ::testing::Test {
     network_.setActivityHandler([this] { ++activity_; });
     listener_ = network_.listen("127.0.0.1", 0, whyNot_);
     ASSERT_NE(listener_, nullptr) << whyNot_;
-    port_ = portOf(listener_->localName());
+    port_ = testing::portOf(listener_->localName());
     client_ = network_.connect("localhost", port_, whyNot_);
     ASSERT_NE(client_, nullptr) << whyNot_;
     ASSERT_TRUE(serveUntil(network_, [this] {
@@ -108,7 +99,7 @@ TEST_F(Win32Loopback, APeerThatDoesNotReadFillsTheQueueAndNothingWaits) {
   std::size_t accepted = 0;
   bool refused = false;
   for (int i = 0; i < 2000 && !refused; ++i) {
-    if (server_->send(counted(kChunk, accepted))) {
+    if (server_->send(testing::countedBytes(kChunk, accepted))) {
       accepted += kChunk;
     } else {
       refused = true;
@@ -121,7 +112,7 @@ TEST_F(Win32Loopback, APeerThatDoesNotReadFillsTheQueueAndNothingWaits) {
   // The client reads at last: every byte that was taken arrives, in order.
   const std::string got = receiveAll(*client_, accepted);
   EXPECT_EQ(got.size(), accepted);
-  EXPECT_TRUE(got == counted(accepted)) << "bytes lost or out of order";
+  EXPECT_TRUE(got == testing::countedBytes(accepted)) << "bytes lost or out of order";
   EXPECT_EQ(server_->queued(), 0u);
 }
 
