@@ -5,7 +5,7 @@
 
 #include "app/front_end.h"
 #include "panel/panel.h"
-#include "platform/no_network.h"
+#include "platform/posix/posix_network.h"
 #include "platform/posix/posix_platform.h"
 #include "platform/sdl/sdl_sound.h"
 
@@ -74,16 +74,20 @@ int main(int argc, char** argv) {
   // why where the panel was started, and the panel goes on.
   for (const std::string& problem : problems) std::fprintf(stderr, "orvane: %s\n", problem.c_str());
 
+  // Made first and so gone last: the sound player and the window serve it while they wait.
+  orvane::PosixNetwork network;
+  const orvane::NetworkWake networkWake{network.waitFd(), [&network] { network.dispatch(); }};
   orvane::SdlSound sound;
+  // A client is answered while the panel speaks, not only between clips.
+  sound.serveWhileWaiting(networkWake.fd, networkWake.serve);
   // The installed clip set, found from where this program lies, so a tree installed under any
   // prefix (or moved there) speaks. ORVANE_INSTALLED_CLIPS is the path from the installed program's
   // directory to the installed clips, given by the build.
   files.addFallbackDirectory("wave/", orvane::besideExecutable(ORVANE_INSTALLED_CLIPS));
   orvane::PosixClock clock;
   orvane::PosixSerialPorts serial;
-  orvane::NoNetwork network;
   // A failure to start is the one told in words rather than by a clip (runPanel says it): the
   // panel has done nothing at all, and whoever started it reads it where they started it.
   return orvane::runPanel(frontEnd, orvane::PanelServices{sound, files, clock, serial, network},
-                          settings);
+                          settings, networkWake);
 }

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "panel/panel.h"
-#include "platform/no_network.h"
+#include "platform/win32/win32_network.h"
 #include "platform/win32/win32_platform.h"
 #include "platform/win32/win32_sound.h"
 #include "platform/win32/win32_window.h"
@@ -67,12 +67,17 @@ int main(int argc, char** argv) {
   }
   // Every other argument is ignored: the panel is configured by its file alone.
 
+  // Made first and so gone last: the window and the sound player serve it while they wait.
+  orvane::Win32Network network;
+  const auto serveNetwork = [&network] { network.dispatch(); };
   orvane::Win32Window window;
+  window.watch(network.waitHandle(), serveNetwork);
   orvane::Win32Sound sound;
+  // A client is answered while the panel speaks, not only between clips.
+  sound.serveWhileWaiting(network.waitHandle(), serveNetwork);
   orvane::Win32FileSystem files;
   orvane::Win32Clock clock;
   orvane::Win32SerialPorts serial;
-  orvane::NoNetwork network;
   orvane::Panel panel(orvane::Platform{window, sound, files, clock, serial, network});
   const int status = panel.run();
   // The one failure told in words rather than by a clip: the panel has done nothing at all.

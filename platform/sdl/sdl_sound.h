@@ -19,6 +19,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -51,6 +52,15 @@ class SdlSound final : public SoundPlayer {
   bool playNoWait(const std::string& path) override;
   void stop() override;
 
+  // Makes every blocking play serve something else while it waits for its clip: whenever fd is
+  // readable, dispatch() is called on the program's thread, and the wait goes on to the clip's end
+  // as precisely as without it. Not in the last device buffer or so before the play returns: a
+  // busy machine may take the thread away for a while after a dispatch, and the next clip of a
+  // readout must still be queued in time (what comes then is served in the next clip's wait). For
+  // the network: a client is answered while the panel speaks. dispatch() runs inside a clip's play,
+  // so a clip it asks for plays nothing (the play returns false). fd -1 stops it.
+  void serveWhileWaiting(int fd, std::function<void()> dispatch);
+
   // Whether the sound device could be opened the last time it was needed.
   bool hasDevice() const { return deviceUsable_; }
   // Frames per device buffer, 0 while no device has ever been opened.
@@ -78,6 +88,8 @@ class SdlSound final : public SoundPlayer {
 
   sdl::AudioQueue queue_;
   bool audioStarted_ = false;
+  std::optional<sdl::AudioQueue::Errand> errand_;
+  bool runningErrand_ = false;
   // Held while the device is opened or closed: the program's thread opens it, the closing
   // thread closes it.
   std::mutex deviceMutex_;

@@ -32,9 +32,10 @@ class TerminalSession {
   TerminalSession(const TerminalSession&) = delete;
   TerminalSession& operator=(const TerminalSession&) = delete;
 
-  // Waits until input has arrived, a close signal has come or the terminal has gone, or until
-  // timeoutMs has passed (-1: no limit).
-  void wait(int timeoutMs);
+  // Waits until input has arrived, a close signal has come or the terminal has gone, until
+  // watchedFd is readable (when it is not -1), or until timeoutMs has passed (-1: no limit).
+  // Returns whether watchedFd is readable.
+  bool wait(int timeoutMs, int watchedFd = -1);
   // What has been read since the last call, in order.
   std::vector<Chunk> takeInput();
   // The terminal has gone away (hung up): no key will come any more. Once only.
