@@ -27,6 +27,8 @@ term::ScreenLayout terminalLayout() {
 
 int runPanelIn(Window& window, const PanelServices& s, const Settings& settings) {
   Panel panel(Platform{window, s.sound, s.files, s.clock, s.serial, s.network}, settings);
+  panel.setProblemReporter(
+      [](const std::string& problem) { std::fprintf(stderr, "orvane: %s\n", problem.c_str()); });
   return panel.run();
 }
 

@@ -11,6 +11,7 @@
 #include "platform/platform.h"
 #include "receiver/memory_file.h"
 #include "receiver/toggles.h"
+#include "rigserver/rig_server.h"
 #include "speech/announcer.h"
 #include "tuning/bands.h"
 #include "tuning/channels.h"
@@ -43,6 +44,12 @@ class Panel {
 
   PanelState& state() { return state_; }
 
+  // Where a problem the operator should read goes (a rig server that cannot listen): the app
+  // prints it on standard error. Without one it is only in the debug log.
+  void setProblemReporter(std::function<void(const std::string&)> reporter) {
+    reportProblem_ = std::move(reporter);
+  }
+
  private:
   void setProgramTexts();
   bool openMainWindow();
@@ -56,6 +63,8 @@ class Panel {
   void portOpenedAgain();
   void switchRadioOn();
   void sendStartState();
+  void startRigServer();
+  void windowEvent(const WindowEvent& event);
 
   Platform platform_;
   Settings settings_;
@@ -77,6 +86,9 @@ class Panel {
   MemoryChannelControl channels_;
   MemoryFile memory_;
   KeyDispatcher dispatcher_;
+  // Last, so that it goes first: a radio keyed by a client is unkeyed before the link goes away.
+  RigServer rigServer_;
+  std::function<void(const std::string&)> reportProblem_;
 };
 
 }  // namespace orvane

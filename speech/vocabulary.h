@@ -15,6 +15,8 @@ inline constexpr auto kClipVocabulary = std::to_array<std::string_view>(
      "160", "80", "60", "40", "30", "20", "17", "15", "12", "10", "70", "un",
      // modes
      "lsb.wav", "usb.wav", "cw.wav", "am.wav", "fm.wav",
+     // modes only another program sets: "rtty", "cw.wav" "reverse"
+     "rtty", "reverse",
      // readout prefixes
      "vfob", "bw", "Power",
      // receiver toggles
@@ -29,6 +31,8 @@ inline constexpr auto kClipVocabulary = std::to_array<std::string_view>(
      "tune.wav", "on.wav", "off.wav", "ton",
      // link state
      "connected", "nc",
+     // another program keys and unkeys the transmitter
+     "transmit", "receive",
      // program life
      "ts", "cfgnf", "quit", "delay", "help.wav"});
 

@@ -62,7 +62,7 @@ class PanelHarness {
   // Runs the whole program over the queued events; the fake window closes itself when the script
   // is used up.
   int run() {
-    panel = std::make_unique<Panel>(fake.platform());
+    panel = std::make_unique<Panel>(fake.platform(), settings);
     return panel->run();
   }
   PanelState& state() { return panel->state(); }
@@ -140,6 +140,7 @@ class PanelHarness {
   }
 
   fake::FakePlatform fake;
+  Settings settings;
   ScriptedRadio radio;
   std::unique_ptr<Panel> panel;
 };

@@ -17,6 +17,12 @@ class ModeControl {
   void modeCommand();
   // "M": the next mode, sent, shown and spoken.
   void modeKey();
+  // Another program has put the radio in modeIndex (1..5), or in otherMode with modeIndex the
+  // panel's nearest mode: shown at once, spoken by the next mode readout. Sends nothing.
+  void modeSetByClient(std::int32_t modeIndex, std::int32_t otherMode = kNoOtherMode);
+
+  // The screen label of an OtherMode, padded like the table's labels.
+  static std::string_view otherModeLabel(std::int32_t otherMode);
 
  private:
   PanelState& state_;
