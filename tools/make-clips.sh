@@ -71,6 +71,9 @@ own=""
 words="$here/clips/words.txt"
 help_text="$here/clips/help.txt"
 delay_seconds=1.5
+band=300-3400
+compress=3
+level=-16
 install=1
 vocabulary="$repo/speech/vocabulary.h"
 # Installed as bin/orvane-make-clips, the word lists and the panel's clip names are in
@@ -98,6 +101,9 @@ while [ $# -gt 0 ]; do
     --words) words=${2:?}; shift 2 ;;
     --help-text) help_text=${2:?}; shift 2 ;;
     --delay) delay_seconds=${2:?}; shift 2 ;;
+    --band) band=${2:?}; shift 2 ;;
+    --compress) compress=${2:?}; shift 2 ;;
+    --level) level=${2:?}; shift 2 ;;
     --no-install) install=0; shift ;;
     -h | --help) usage; exit 0 ;;
     *) die "unknown option $1 (see --help)" ;;
@@ -108,6 +114,13 @@ is_number() { [[ $1 =~ ^[0-9]+([.][0-9]+)?$ ]] && awk -v x="$1" 'BEGIN { exit !(
 is_number "$rate" || die "--rate wants a positive percentage, not '$rate'"
 is_number "$help_rate" || die "--help-rate wants a positive percentage, not '$help_rate'"
 is_number "$delay_seconds" || die "--delay wants a positive number of seconds"
+[[ $band == none || $band =~ ^[0-9]+-[0-9]+$ ]] || die "--band wants LOW-HIGH in Hz or none, not '$band'"
+[[ $band == none ]] || awk -v b="$band" 'BEGIN { split(b, f, "-"); exit !(f[1] < f[2] && f[2] < 11025) }' ||
+  die "--band wants a low edge below the high one, and the high one below 11025 Hz"
+is_number "$compress" && awk -v r="$compress" 'BEGIN { exit !(r >= 1) }' ||
+  die "--compress wants a ratio of 1 (none) or more, not '$compress'"
+[[ $level == peak || $level =~ ^-[0-9]+([.][0-9]+)?$ ]] ||
+  die "--level wants a negative RMS level in dBFS or peak, not '$level'"
 [ -f "$words" ] || die "no word list at $words"
 [ -f "$help_text" ] || die "no help text at $help_text"
 [ -f "$vocabulary" ] || die "no clip vocabulary at $vocabulary"
@@ -171,25 +184,54 @@ speak() {
   esac >/dev/null
 }
 
-# to_clip IN OUT: the set's format, peak-normalised to -1 dBFS, silence trimmed at both ends.
+# to_clip IN OUT: the set's format, silence trimmed at both ends, then shaped for listening under
+# band noise (band limit, compression, loudness: see shape).
 # The cut is placed by the samples' own level, not by sox's silence effect: that one decides on a
 # 20 ms RMS window, so it cut up to 20 ms off the burst of "p" and "t" and the hiss of "s", and
 # ended "two" in the middle of its vowel, at -15 dB, with a click. Here a clip runs from the first
-# to the last sample louder than -34 dBFS: above the vocoder noise in the engine's pauses (up to
-# about -41 dBFS after normalising) and just below the soft "th" of "three". Trimming lower, or
+# to the last sample louder than -34 dBFS after peak normalisation: above the vocoder noise in the
+# engine's pauses (up to about -41 dBFS) and just below the soft "th" of "three". Trimming lower, or
 # keeping a few milliseconds of margin, let the recogniser hear a released "t" as an extra "two"
 # or "eight" in readouts (word errors 1 % here, 4-8 % with margins or a -38 dBFS threshold).
-# A 3 ms fade-in and 5 ms fade-out keep the cut points free of clicks.
+# The cut comes before the compression, which would lift that vocoder noise into the word.
 sox_quiet() { sox -D -R -V1 "$@"; }
 to_clip() {
-  local normalised="$work/normalised.wav" bounds first last
+  local normalised="$work/normalised.wav" trimmed="$work/trimmed.wav" bounds first last
   sox_quiet "$1" -b 16 -e signed-integer "$normalised" channels 1 rate -v 22050 norm -1
   bounds=$(sox_quiet "$normalised" -t s16 - | od -An -v -td2 -w2 |
     awk -v t=653 '{ x = $1 < 0 ? -$1 : $1; if (x >= t) { if (first == "") first = NR - 1; last = NR - 1 } }
                   END { print (first == "" ? -1 : first), (last == "" ? -1 : last) }')
   read -r first last <<<"$bounds"
   [ "$first" -ge 0 ] || die "$(basename "$2"): no sound in it (all below -34 dBFS after normalising)"
-  sox_quiet "$normalised" "$2" trim "${first}s" "$((last + 1 - first))s" fade q 0.003 -0 0.005
+  sox_quiet "$normalised" "$trimmed" trim "${first}s" "$((last + 1 - first))s"
+  shape "$trimmed" "$2"
+}
+
+# shape IN OUT: what makes a clip carry through the receiver's noise in the same headphones.
+# - Band limit (--band): what lies below 300 Hz adds loudness but no words, and a radio's speaker
+#   or a headset carries little above 3400 Hz; the level left goes to the band that is heard.
+# - Compression (--compress): a ratio above -45 dB under the word's peak, 2 ms attack and 40 ms
+#   release, so the consonants that tell digits apart ("s" of six and seven, "f" of four and
+#   five, "t" of two and eight) come up towards the vowels instead of drowning first.
+# - Loudness (--level): every clip at the same RMS, so "s" or "three" is as loud as "two"; peaks
+#   that would pass -0.5 dBFS go through sox's soft limiter. "--level peak" normalises the peak
+#   to -1 dBFS instead, as the sets before did.
+# A 3 ms fade-in and 5 ms fade-out keep the cut points free of clicks.
+shape() {
+  local effects=() shaped="$work/shaped.wav" rms gain limiter=()
+  [ "$band" = none ] || effects+=(sinc "$band")
+  awk -v r="$compress" 'BEGIN { exit !(r > 1) }' &&
+    effects+=(compand 0.002,0.04 "6:-90,-90,-45,-45,0,$(awk -v r="$compress" 'BEGIN { printf "%.1f", -45 + 45 / r }')")
+  sox_quiet "$1" "$shaped" "${effects[@]}" norm -1 fade q 0.003 -0 0.005
+  if [ "$level" = peak ]; then
+    mv "$shaped" "$2"
+    return
+  fi
+  rms=$(sox "$shaped" -n stats 2>&1 | awk '/^RMS lev dB/ { print $4 }')
+  gain=$(awk -v t="$level" -v r="$rms" 'BEGIN { printf "%.5f", 10 ^ ((t - r) / 20) }')
+  # sox's limiter works only on a gain above one; below one nothing can clip.
+  awk -v g="$gain" 'BEGIN { exit !(g > 1) }' && limiter=(0.05)
+  sox_quiet "$shaped" "$2" vol "$gain" amplitude "${limiter[@]}"
 }
 
 # pad_to OUT SECONDS: silence added at the end up to SECONDS; a longer clip is left as it is.
@@ -222,16 +264,18 @@ file_name() { case $1 in *.*) printf '%s\n' "$1" ;; *) printf '%s.wav\n' "$1" ;;
 mapfile -t names < <(sed -n '/kClipVocabulary/,/});/{s:^\s*//.*$::;p}' "$vocabulary" | grep -o '"[^"]*"' | tr -d '"')
 [ ${#names[@]} -gt 0 ] || die "no clip names found in $vocabulary"
 
-# A line may end in "@PERCENT": that clip's own speaking rate, for a word the engine clips at
-# the set's rate.
-declare -A text_of=() rate_of=()
+# A line may end in "@PERCENT", that clip's own speaking rate, for a word the engine clips at
+# the set's rate, and in "+MILLISECONDSms", silence kept at the end of the clip, for a word that
+# runs into the next one in a readout.
+declare -A text_of=() rate_of=() pause_of=()
 while IFS= read -r line; do
   [[ $line =~ ^[[:space:]]*(#|$) ]] && continue
   read -r name text <<<"$line"
-  if [[ $text =~ ^(.*[^[:space:]])[[:space:]]+@([0-9]+)$ ]]; then
+  while [[ $text =~ ^(.*[^[:space:]])[[:space:]]+(@([0-9]+)|\+([0-9]+)ms)$ ]]; do
     text=${BASH_REMATCH[1]}
-    rate_of[$name]=${BASH_REMATCH[2]}
-  fi
+    [ -z "${BASH_REMATCH[3]}" ] || rate_of[$name]=${BASH_REMATCH[3]}
+    [ -z "${BASH_REMATCH[4]}" ] || pause_of[$name]=${BASH_REMATCH[4]}
+  done
   [ -n "$text" ] || die "$words: no text for $name"
   text_of[$name]=$text
 done <"$words"
@@ -279,6 +323,10 @@ for name in "${names[@]}"; do
     speak "${text_of[$name]}" "${rate_of[$name]:-$rate}" "$work/raw.wav"
     to_clip "$work/raw.wav" "$dest"
   fi
+  if [ -n "${pause_of[$name]:-}" ]; then
+    sox_quiet "$dest" "$work/paused.wav" pad 0 "$(awk -v ms="${pause_of[$name]}" 'BEGIN { print ms / 1000 }')"
+    mv "$work/paused.wav" "$dest"
+  fi
   [ "$name" != delay ] || pad_to "$dest" "$delay_seconds"
 done
 
@@ -288,4 +336,5 @@ for f in "$work/set"/*.wav; do
   cp "$f" "$out/.$(basename "$f").new"
   mv "$out/.$(basename "$f").new" "$out/$(basename "$f")"
 done
-echo "make-clips: ${#names[@]} clips in $out ($engine $voice, rate $rate %, $from_own from own recordings)"
+echo "make-clips: ${#names[@]} clips in $out ($engine $voice, rate $rate %, band $band," \
+  "compression $compress, level $level, $from_own from own recordings)"
