@@ -465,8 +465,8 @@ def main():
     work = tempfile.mkdtemp(prefix="orvane-intelligibility.")
     try:
         voices = []
-        for spec in args.clips:
-            name, _, directory = spec.partition("=")
+        for entry in args.clips:
+            name, _, directory = entry.partition("=")
             voices.append((f"clips {name}", speak_clips(directory, readouts)))
         if not args.no_espeak:
             voices.append(("espeak-ng", speak_espeak(sentences, work)))

@@ -90,8 +90,8 @@ trap cleanup EXIT
 
 # A committed clip set: "@REV" is wave/ at that revision.
 args=()
-for spec in "${clips[@]}"; do
-  name=${spec%%=*} dir=${spec#*=}
+for entry in "${clips[@]}"; do
+  name=${entry%%=*} dir=${entry#*=}
   if [[ $dir == @* ]]; then
     mkdir -p "$work/rev-$name"
     git -C "$repo" archive "${dir#@}" wave | tar -x -C "$work/rev-$name"

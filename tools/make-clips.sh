@@ -26,12 +26,17 @@
 #   --help-text FILE the spoken help, one key a line (default tools/clips/help.txt)
 #   --delay SECONDS  length of the "delay" clip, the pause the radio gets after switching on
 #                    (default 1.5)
+#   --band LOW[-HIGH]  take out what lies below LOW Hz, and above HIGH Hz when given (default
+#                    300; "300-3400" is a telephone band; "none" keeps everything)
+#   --compress RATIO compression above -45 dB under each clip's peak (default 3; 1 for none)
+#   --level DBFS     every clip at this RMS level, peaks limited (e.g. -16); the default "peak"
+#                    sets each clip's peak to -1 dBFS
 #   --no-install     do not install a missing engine or sox; fail instead
 #
 # Every clip is 16-bit signed PCM, mono, 22050 Hz (the format the player opens the sound device
 # at, so nothing is converted at run time), trimmed of leading and trailing silence so a readout
-# of several clips runs as one phrase, and peak-normalised to -1 dBFS so every clip is equally
-# loud. sox runs without dither (-D) and with its repeatable mode (-R): two runs give the same
+# of several clips runs as one phrase, shaped to carry through band noise (below) and
+# peak-normalised to -1 dBFS. Own recordings (--own) are shaped the same way. sox runs without dither (-D) and with its repeatable mode (-R): two runs give the same
 # bytes, so a regenerated set shows no spurious changes in git.
 #
 # Why flite with the voice "awb" at 140 %:
@@ -71,9 +76,9 @@ own=""
 words="$here/clips/words.txt"
 help_text="$here/clips/help.txt"
 delay_seconds=1.5
-band=300-3400
+band=300
 compress=3
-level=-16
+level=peak
 install=1
 vocabulary="$repo/speech/vocabulary.h"
 # Installed as bin/orvane-make-clips, the word lists and the panel's clip names are in
@@ -114,8 +119,8 @@ is_number() { [[ $1 =~ ^[0-9]+([.][0-9]+)?$ ]] && awk -v x="$1" 'BEGIN { exit !(
 is_number "$rate" || die "--rate wants a positive percentage, not '$rate'"
 is_number "$help_rate" || die "--help-rate wants a positive percentage, not '$help_rate'"
 is_number "$delay_seconds" || die "--delay wants a positive number of seconds"
-[[ $band == none || $band =~ ^[0-9]+-[0-9]+$ ]] || die "--band wants LOW-HIGH in Hz or none, not '$band'"
-[[ $band == none ]] || awk -v b="$band" 'BEGIN { split(b, f, "-"); exit !(f[1] < f[2] && f[2] < 11025) }' ||
+[[ $band == none || $band =~ ^[0-9]+(-[0-9]+)?$ ]] || die "--band wants LOW or LOW-HIGH in Hz or none, not '$band'"
+[[ $band == none || $band != *-* ]] || awk -v b="$band" 'BEGIN { split(b, f, "-"); exit !(f[1] < f[2] && f[2] < 11025) }' ||
   die "--band wants a low edge below the high one, and the high one below 11025 Hz"
 is_number "$compress" && awk -v r="$compress" 'BEGIN { exit !(r >= 1) }' ||
   die "--compress wants a ratio of 1 (none) or more, not '$compress'"
@@ -208,20 +213,23 @@ to_clip() {
 }
 
 # shape IN OUT: what makes a clip carry through the receiver's noise in the same headphones.
-# - Band limit (--band): what lies below 300 Hz adds loudness but no words, and a radio's speaker
-#   or a headset carries little above 3400 Hz; the level left goes to the band that is heard.
+# - Band (--band): a 2-pole high-pass; what lies below 300 Hz adds level but no words. A low-pass
+#   (a telephone band, 300-3400 Hz) is there to try, but it cost the recogniser the hiss of "s"
+#   and "f" (see the figures above).
 # - Compression (--compress): a ratio above -45 dB under the word's peak, 2 ms attack and 40 ms
-#   release, so the consonants that tell digits apart ("s" of six and seven, "f" of four and
-#   five, "t" of two and eight) come up towards the vowels instead of drowning first.
-# - Loudness (--level): every clip at the same RMS, so "s" or "three" is as loud as "two"; peaks
-#   that would pass -0.5 dBFS go through sox's soft limiter. "--level peak" normalises the peak
-#   to -1 dBFS instead, as the sets before did.
+#   release with 2 ms of look-ahead, so the consonants that tell digits apart ("s" of six and
+#   seven, "f" of four and five, "z" of zero, "t" of two and eight) come up towards the vowels
+#   instead of drowning first; the look-ahead keeps a word's onset from passing uncompressed.
+# - Level (--level): the peak at -1 dBFS, or every clip at one RMS level with sox's limiter on
+#   the peaks that would clip (sox's limiter works only on a gain above one; below one nothing
+#   can clip).
 # A 3 ms fade-in and 5 ms fade-out keep the cut points free of clicks.
 shape() {
   local effects=() shaped="$work/shaped.wav" rms gain limiter=()
-  [ "$band" = none ] || effects+=(sinc "$band")
+  [ "$band" = none ] || effects+=(highpass "${band%-*}")
+  [[ $band != *-* ]] || effects+=(lowpass "${band#*-}")
   awk -v r="$compress" 'BEGIN { exit !(r > 1) }' &&
-    effects+=(compand 0.002,0.04 "6:-90,-90,-45,-45,0,$(awk -v r="$compress" 'BEGIN { printf "%.1f", -45 + 45 / r }')")
+    effects+=(compand 0.002,0.04 "6:-70,-70,-45,-45,0,$(awk -v r="$compress" 'BEGIN { printf "%.1f", -45 + 45 / r }')" 0 -90 0.002)
   sox_quiet "$1" "$shaped" "${effects[@]}" norm -1 fade q 0.003 -0 0.005
   if [ "$level" = peak ]; then
     mv "$shaped" "$2"
@@ -229,7 +237,6 @@ shape() {
   fi
   rms=$(sox "$shaped" -n stats 2>&1 | awk '/^RMS lev dB/ { print $4 }')
   gain=$(awk -v t="$level" -v r="$rms" 'BEGIN { printf "%.5f", 10 ^ ((t - r) / 20) }')
-  # sox's limiter works only on a gain above one; below one nothing can clip.
   awk -v g="$gain" 'BEGIN { exit !(g > 1) }' && limiter=(0.05)
   sox_quiet "$shaped" "$2" vol "$gain" amplitude "${limiter[@]}"
 }
