@@ -330,9 +330,17 @@ def write_grammar(words, directory):
 
 
 _decoder = None
+_grammar = None
+
+
+def _remember_grammar(dictionary, grammar):
+    global _grammar
+    _grammar = (dictionary, grammar)
 
 
 def _start_decoder(dictionary, grammar):
+    """A fresh recogniser: it carries its noise estimate from one utterance to the next, so one
+    that went on from readout to readout would score each by what its process heard before."""
     global _decoder
     from pocketsphinx import Decoder
 
@@ -359,6 +367,7 @@ def _recognise_text(noisy):
 def _score_readout(job):
     """One readout of one voice in every condition: [(recognised words, STOI or None)]."""
     speech, conditions, seed, keep = job
+    _start_decoder(*_grammar)
     scores = []
     for name, kind, snr in conditions:
         # The same noise for every voice: seeded by readout and noise kind only.
@@ -490,7 +499,7 @@ def main():
                 keys.append((v, r))
 
         results = {}
-        with ProcessPoolExecutor(max_workers=args.jobs, initializer=_start_decoder,
+        with ProcessPoolExecutor(max_workers=args.jobs, initializer=_remember_grammar,
                                  initargs=(dictionary, grammar)) as pool:
             for (v, r), scores in zip(keys, pool.map(_score_readout, jobs)):
                 for c, score in enumerate(scores):
