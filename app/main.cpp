@@ -62,6 +62,7 @@ int main(int argc, char** argv) {
     }
     if (argument == "--version") {
       std::printf("orvane %s\n", orvane::kVersion);
+      for (const char* line : orvane::kCopyrightNotice) std::printf("%s\n", line);
       return 0;
     }
     if (argument == "--terminal" || argument == "-t") {
