@@ -160,6 +160,16 @@ quit_panel() {
   await_panel_end "$@"
 }
 
+# clip_played WAV RAW: whether the first samples of the clip WAV are in RAW, what the sound device
+# was given. The installed clips are in the device's own format, so they reach it unchanged.
+clip_played() {
+  perl -e 'local $/; open my $c, "<", $ARGV[0] or exit 1; my $wav = <$c>;
+    open my $r, "<", $ARGV[1] or exit 1; my $raw = <$r>;
+    my $at = index($wav, "data"); exit 1 if $at < 0;
+    my $samples = substr($wav, $at + 8, 8000);
+    exit(length($samples) > 0 && index($raw, $samples) >= 0 ? 0 : 1)' "$1" "$2"
+}
+
 # What the panel has said so far, one clip a line.
 heard() {
   speech_written
