@@ -61,7 +61,9 @@ int main(int argc, char** argv) {
       return 0;
     }
     if (std::strcmp(argv[i], "--version") == 0) {
-      tellOperator(std::string("orvane ") + orvane::kVersion + "\r\n", MB_ICONINFORMATION);
+      std::string text = std::string("orvane ") + orvane::kVersion + "\r\n";
+      for (const char* line : orvane::kCopyrightNotice) text += std::string(line) + "\r\n";
+      tellOperator(text, MB_ICONINFORMATION);
       return 0;
     }
   }
@@ -70,6 +72,9 @@ int main(int argc, char** argv) {
   orvane::Win32Window window;
   orvane::Win32Sound sound;
   orvane::Win32FileSystem files;
+  // The clip set installed beside orvane.exe speaks every clip the station's own wave\ folder
+  // lacks, so an installed panel started in a station folder of its own is heard.
+  files.addFallbackDirectory("wave/", orvane::besideExecutable("wave"));
   orvane::Win32Clock clock;
   orvane::Win32SerialPorts serial;
   orvane::NoNetwork network;
