@@ -32,6 +32,26 @@ e2e_workdir() {
   cd "$work" || exit 1
 }
 
+# runnable_build BUILD_DIR PROGRAM...: prints a directory that holds the build's PROGRAMs ready to
+# run on this machine: the build directory itself, or, for a build for another machine whose
+# emulator ORVANE_TEST_EMULATOR names (a cross build run under qemu-aarch64), a directory in $work
+# of scripts that run each program through it. They exec it, so a program keeps their process id.
+runnable_build() {
+  local build=$1 program
+  shift
+  if [ -z "${ORVANE_TEST_EMULATOR:-}" ]; then
+    echo "$build"
+    return
+  fi
+  mkdir -p "$work/emulated"
+  for program in "$@"; do
+    printf '#!/bin/sh\nexec %s "%s" "$@"\n' "$ORVANE_TEST_EMULATOR" "$build/$program" \
+      >"$work/emulated/$program"
+    chmod +x "$work/emulated/$program"
+  done
+  echo "$work/emulated"
+}
+
 # check DESCRIPTION COMMAND...: runs the command, reports ok or FAIL, counts failures.
 check() {
   local what=$1

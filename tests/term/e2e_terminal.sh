@@ -13,7 +13,6 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$here/../lib/checks.sh"
 
 build=$(cd "${1:?usage: e2e_terminal.sh BUILD_DIR}" && pwd)
-orvane="$build/orvane"
 need python3
 
 runner_pid=""
@@ -22,6 +21,8 @@ extra_cleanup() {
     wait "$runner_pid" 2>/dev/null
 }
 e2e_workdir terminal
+build=$(runnable_build "$build" orvane radiosim clip_tags)
+orvane="$build/orvane"
 source "$here/../lib/panel_runs.sh"
 ulimit -c 0  # the crash below leaves no core file
 
