@@ -83,7 +83,7 @@ if [ ! -f "$vocabulary" ] && [ -f "$installed_data/vocabulary.h" ]; then
   out="$PWD/wave"
 fi
 
-usage() { sed -n '2,/^set -euo/p' "${BASH_SOURCE[0]}" | sed '/^set -euo/d; s/^# \{0,1\}//'; }
+usage() { sed -n '2,/^set -euo/p' "${BASH_SOURCE[0]}" | sed '/^set -euo/d; /SPDX-License-Identifier/d; s/^# \{0,1\}//'; }
 die() { echo "make-clips: $*" >&2; exit 1; }
 
 while [ $# -gt 0 ]; do

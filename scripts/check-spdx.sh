@@ -1,0 +1,4 @@
+#!/usr/bin/env bash
+# Fails, naming them, when a source file that git tracks lacks its licence identifier line
+# (scripts/add-spdx.sh adds it).
+exec bash "$(dirname "$0")/add-spdx.sh" --check
