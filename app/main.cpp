@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Orvane: builds the real platform and runs the panel.
 #include <cstdio>
 #include <string>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Orvane for Windows: builds the Win32 platform and runs the panel. A program of the windows
 // subsystem: started from Explorer or a shortcut it opens no console of its own.
 #include <cstring>

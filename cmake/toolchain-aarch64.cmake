@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Cross-builds the panel for 64-bit ARM Linux (a Raspberry Pi 3, 4 or 5 with a 64-bit system, or any
 # arm64 board) on a Debian amd64 machine: Debian's cross compiler (g++-aarch64-linux-gnu) and the
 # arm64 libraries installed beside the machine's own through multiarch (libsdl2-dev:arm64 etc.).

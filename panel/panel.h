@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The whole panel: the one PanelState, the modules that work on it, and the main sequence that
 // starts the panel, runs the message loop and shuts down.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A second place for the files under a relative directory, for the file services of every
 // platform: findFile("wave/ts.wav") with the prefix "wave/" and the directory of the installed clip
 // set takes the installed ts.wav when the working directory's wave/ has none. The decision is made

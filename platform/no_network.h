@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A machine without a network, for programs that never serve or reach a rig server: every listen
 // and connect is refused with a reason, and no activity ever comes.
 #pragma once

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Gives every source file that git tracks the one-line licence identifier
 #
 #   SPDX-License-Identifier: GPL-3.0-or-later

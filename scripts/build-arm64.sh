@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the panel for 64-bit ARM (a Raspberry Pi or a like board at the radio) on this Debian
 # amd64 machine, runs its unit tests and the terminal end-to-end test under qemu's user-mode
 # emulator, and makes and checks its Debian package: build-arm64/orvane_VERSION_arm64.deb.

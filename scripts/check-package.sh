@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian package and checks it.
 #
 #   scripts/check-package.sh [--build DIR] [--fresh FRESH_MACHINE_SH ROOT]

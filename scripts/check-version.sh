@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Checks that every place in the source tree that states the version states the same one: the
 # project's version in CMakeLists.txt, the panel's kVersion (its banner and --version), the window
 # title, the newest section of CHANGELOG.md, the newest release and the screenshot's tag in the

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages the panel needs to build, run and be tested, and any further
 # packages named as arguments (scripts/bench.sh names its own). Installs only what is missing, so
 # a second run costs nothing. Uses sudo when not run as root.

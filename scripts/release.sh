@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Makes the release of VERSION in dist/, each part built and tested:
 #
 #   dist/orvane-VERSION.tar.gz                 the source, from the last commit (git archive)

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Windows release on Debian: orvane.exe cross-compiled with mingw-w64 and linked
 # statically (it needs no DLL beyond those of Windows itself), the clip set, an example orvane.cfg,
 # the operator's guide, the licence and the notice of what else orvane.exe holds, with Windows line

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Generates the panel's clip set: one WAV file for every clip name the panel can play.
 #
 #   tools/make-clips.sh [options]

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Writes the Debian changelog of the package, made from CHANGELOG.md, on standard output.
 #
 #   debian-changelog.sh CHANGELOG.md "NAME <ADDRESS>"

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Run at install time (install(SCRIPT)): writes the Debian changelog made from CHANGELOG.md,
 # compressed as Debian keeps it, into the documentation directory as changelog.gz.
 # ORVANE_SOURCE_DIR, ORVANE_WORK_DIR (in the build tree) and ORVANE_DOC_DIR come from install(CODE).

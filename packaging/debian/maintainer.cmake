@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The package's maintainer, "NAME <ADDRESS>", read the way Debian's own tools (dch, debchange) read
 # it: the address from DEBEMAIL, which may also carry the name as "NAME <ADDRESS>", and the name from
 # DEBFULLNAME, which wins over a name in DEBEMAIL. Unset, the project's own name and an address

@@ -1,3 +1,4 @@
+; SPDX-License-Identifier: GPL-3.0-or-later
 ; Orvane's Windows installer, built on Debian with NSIS (package nsis) by scripts/windows-release.sh:
 ;
 ;   makensis -DVERSION=1.9 -DSTAGE=dist/orvane-windows-1.9 -DOUTFILE=dist/orvane-windows-1.9-setup.exe

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Lays out the Windows release in STAGE: orvane.exe, the clip set in wave, the example orvane.cfg,
 # the operator's guide, the licence (COPYING.txt) and the notice of what else orvane.exe holds
 # (NOTICE.txt), the texts with Windows line ends. The zip and the installer are made from it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real platform services on Linux: files in the working directory, the local clock and serial
 // devices through termios. main builds these; the logic sees only the interfaces of platform.h.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The panel's texts are UTF-8 (file names are plain ASCII in practice); the Windows functions
 // that take names want UTF-16.
 #pragma once

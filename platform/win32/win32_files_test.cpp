@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Windows file services on real files, in a folder of their own.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real platform services on Windows: files in the working directory, the local clock and the
 // COM ports. main builds these; the logic sees only the interfaces of platform.h.
 #pragma once

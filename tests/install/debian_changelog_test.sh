@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Debian package's changelog and maintainer: the changelog made from CHANGELOG.md parses as
 # Debian's tools parse it, names the project's version first and keeps every line within 80
 # characters; a CHANGELOG.md the converter cannot take whole is refused, never half converted; and

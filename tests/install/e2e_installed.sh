@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The panel as an operator installs and sets it up: cmake --install into a temporary prefix,
 # orvane-station for the simulated radio's port, and the installed orvane started the way the
 # desktop entry starts it, in a window under Xvfb, against the installed radiosim with its S-meter

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Run by scripts/check-package.sh inside a fresh Debian 12 root, as root, in a directory that holds
 # the package orvane_*.deb and lib/checks.sh. Installs the package with apt the way an operator
 # does and checks that it works there: its dependencies are complete before anything else is

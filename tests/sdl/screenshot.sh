@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The screenshot a software centre shows (docs/screenshot.png, named in the AppStream metadata) is
 # the real window as the panel draws it now: the panel under Xvfb against radiosim, tuned by its
 # keys to 14.195 MHz in upper sideband with a steady signal on the S-meter, taken with xwd and

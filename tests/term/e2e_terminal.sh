@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The real panel in a terminal, through a real pseudo-terminal, against the simulated radio, with
 # no display: started plainly it says so and takes the terminal; keys typed as xterm and as the
 # Linux console send them reach the radio as the same commands as from the window; a held key's

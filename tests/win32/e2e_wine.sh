@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # orvane.exe under Wine and Xvfb against the simulated radio: Wine's COM3 is mapped to radiosim's
 # pseudo-terminal, keys are typed into the window with xdotool, and the sound goes to a captured
 # ALSA device. The start-up commands, the polls, a frequency entry and Q reach the radio, the panel

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Windows installer under Wine, in a Wine prefix of its own made afresh: a silent install puts
 # orvane.exe, the clips and the guides in Program Files, registers the uninstaller, and makes the
 # station folder Documents\Orvane with the example orvane.cfg; the Start-menu entry, read through

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reads a Windows shortcut (.lnk) through the shell's own IShellLink, as Explorer does when the
 // operator opens it, and prints what it starts, one line each in UTF-8: the target, its arguments
 // and its working folder. Exit code 1 when the shortcut cannot be read.

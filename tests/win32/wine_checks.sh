@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Shared pieces of the end-to-end scripts under Wine; sourced after ../lib/checks.sh, once $here
 # (this folder), $wine (Wine's loader) and $prefix (the Wine prefix) are set.
 

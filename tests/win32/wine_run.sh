@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs a program of the Windows build under Wine, in the Wine prefix PREFIX, which is made on first
 # use: quietly, and without the .NET and HTML runtimes Wine would offer to fetch.
 #
