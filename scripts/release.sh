@@ -12,10 +12,12 @@
 #
 #   scripts/release.sh VERSION
 #
-# VERSION must be the version the source tree states everywhere (scripts/check-version.sh), and the
-# programs and packages made must state it too: --version of each program, the window title in it,
-# the packages' Version and changelog, the installer's registration. The version is changed in the
-# source tree, never here. Takes a while: three builds, lintian twice, Wine and qemu.
+# VERSION must be the version the source tree states everywhere (scripts/check-version.sh: CMake,
+# the banner and --version, the window title, the changelog, the metadata, the manual pages), and
+# what is made from it must state it too: --version of each program, the packages' Version and
+# changelog, the installer's registration (its test under Wine). (The window title is not looked
+# for in the programs: the compiler may store a short text in pieces.) The version is changed in
+# the source tree, never here. Takes a while: three builds, lintian twice, Wine and qemu.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -64,11 +66,6 @@ states() {
   [ "$2" = "$3" ] || fail "$1 says \"$2\", not \"$3\""
   echo "ok   $1: $2"
 }
-# holds_title WHAT PROGRAM: the window title the program sets names the version.
-holds_title() {
-  grep -aqF "Velomar Deck v$version***" "$2" || fail "$1 has no window title with v$version"
-  echo "ok   $1: the window title names v$version"
-}
 for deb in "$amd64" "$arm64"; do
   arch=$(dpkg-deb -f "$deb" Architecture)
   dpkg-deb -x "$deb" "$made/$arch"
@@ -78,14 +75,12 @@ for deb in "$amd64" "$arm64"; do
   run=()
   [ "$arch" = arm64 ] && run=(qemu-aarch64)
   states "$deb: orvane --version" "$("${run[@]}" "$made/$arch/usr/bin/orvane" --version | head -1)" "orvane $version"
-  holds_title "$deb: orvane" "$made/$arch/usr/bin/orvane"
 done
 unzip -q "$zip" -d "$made/windows"
 exe="$made/windows/orvane-windows-$version/orvane.exe"
 wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
 bash tests/win32/wine_run.sh "$wine" "$PWD/build-win-release/wine" "$exe" --version >"$made/exe-version" 2>/dev/null
 states "$zip: orvane.exe --version" "$(head -1 "$made/exe-version" | tr -d '\r')" "orvane $version"
-holds_title "$zip: orvane.exe" "$exe"
 
 (cd dist && sha256sum "${tarball#dist/}" "${amd64#dist/}" "${arm64#dist/}" "${zip#dist/}" \
   "${installer#dist/}" >SHA256SUMS)
