@@ -31,7 +31,8 @@ scripts/check-version.sh "$version" || fail "the source tree does not state this
 [ -z "$(git status --porcelain --untracked-files=no)" ] ||
   fail "there are uncommitted changes; the source release is made from the last commit, so commit them first"
 
-scripts/install-deps.sh
+# unzip: the Windows program is checked as it comes out of its zip.
+scripts/install-deps.sh unzip
 mkdir -p dist
 tarball=dist/orvane-$version.tar.gz
 amd64=dist/orvane_${version}_amd64.deb
