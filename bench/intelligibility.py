@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """How well the panel's spoken readouts are understood under band noise.
 
 Speaks random readouts (frequencies as the panel reads them, S-meter and SWR readouts, key

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # How well the panel's readouts are understood under band noise: the clip set against espeak-ng
 # and speech-dispatcher, each mixed with pink noise and with receiver band noise at 20, 15, 10
 # and 5 dB signal-to-noise ratio, scored by a speech recogniser (word error rate) and by an

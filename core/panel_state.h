@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one record of everything the panel knows: settings from the configuration file, what it last
 // sent to the radio, what the radio last answered, and the texts shared between the modules.
 // Every module reads and writes it; nothing else holds state.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whatever other programs send to the rig server, between ticks, keys and radio answers: one
 // action per line. "a".."d" and the rest: that client (arriving on first use) sends the rest of
 // the line; "x": client a..d (the next character) goes away; "t": a tick; "r": the radio sends

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CatLink is the only path between the panel and the transceiver. Commands are written and
 // forgotten; at every 50 ms tick pollRadio collects whatever the radio has sent since the last
 // tick, routes it by its first two characters, and sends the next poll, alternately the frequency

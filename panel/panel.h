@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The whole panel: the one PanelState, the modules that work on it, and the main sequence that
 // starts the panel, runs the message loop and shuts down.
 #pragma once
@@ -24,6 +25,14 @@
 namespace orvane {
 
 inline constexpr char kVersion[] = "1.9";
+// What `--version` says after the program's name and version, one line each, as GNU programs say
+// it: who holds the copyright, the licence, and that there is no warranty.
+inline constexpr const char* kCopyrightNotice[] = {
+    "Copyright (C) 2026 the Orvane developers",
+    "License GPLv3+: GNU GPL version 3 or later <https://gnu.org/licenses/gpl.html>.",
+    "This is free software: you are free to change and redistribute it.",
+    "There is NO WARRANTY, to the extent permitted by law.",
+};
 inline constexpr int kPollTimer = 1;
 inline constexpr int kPollPeriodMs = 50;
 // The exit code when no window can be shown (no display): the panel has then done nothing.

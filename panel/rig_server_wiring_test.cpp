@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The rig server inside the whole panel: started from the setting, served while clips play,
 // its notices spoken from the tick, and the radio put back to receive before the panel ends.
 #include <gmock/gmock.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every Kenwood CAT command the rig server sends on another program's behalf, and how it reads
 // the radio's answers to them, in one place: a radio model with other command forms changes them
 // here. These are the TS-2000's forms, which Hamlib's TS-2000 driver sends for the same requests.

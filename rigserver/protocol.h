@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Hamlib's network rig-control protocol, as its rigctld serves it on TCP port 4532 ("NET rigctl",
 // rig model 2, on the client's side). A request is a line of one or more commands: short ones are
 // one character ("f", "F 14074000"), long ones a backslash and a name ("\get_freq",

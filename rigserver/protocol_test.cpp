@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The request parser and the answer forms, against what Hamlib's rigctld 4.5.4 answered to the
 // same requests on the simulated TS-2000 (recorded with nc and Hamlib's rigctl -m 2).
 #include "rigserver/protocol.h"

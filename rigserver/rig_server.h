@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The rig server: other programs on this machine (a logger, a digital-mode program, a cluster
 // client) work the radio through the panel, which holds its only serial line, speaking Hamlib's
 // network protocol. Each client is a session: its requests are answered in order, from what the

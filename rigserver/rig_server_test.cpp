@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The rig server on the in-memory platform: clients on the fake network, the radio scripted on a
 // fake serial line, the panel's modules real. Each test reads the whole story back: what went on
 // the wire, what each client was answered, what the panel showed and said.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Fails when an include runs upward. The panel is built in floors: the platform layer at the bottom,
 # then core/ (state, texts, configuration), then the subsystems, then rigserver/ (other programs
 # reaching the radio through the panel), then panel/ (the composition root

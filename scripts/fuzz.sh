@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs the fuzz targets for longer than the test run does, one after another.
 #
 #   scripts/fuzz.sh [SECONDS] [TARGET...]   each target SECONDS (default 600); all five by default:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every clip name the panel can play. The clip set in wave/ must hold a file for each.
 #pragma once
 

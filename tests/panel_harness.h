@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A whole panel on the in-memory platform: a configuration file, the clip set as empty files, a
 // scripted radio on port 3, and helpers that read the transcript back as clips, prints and
 // commands on the wire.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Generates the panel's clip set: one WAV file for every clip name the panel can play.
 #
 #   tools/make-clips.sh [options]
@@ -118,7 +119,7 @@ if [ ! -f "$vocabulary" ] && [ -f "$installed_data/vocabulary.h" ]; then
   out="$PWD/wave"
 fi
 
-usage() { sed -n '2,/^set -euo/p' "${BASH_SOURCE[0]}" | sed '/^set -euo/d; s/^# \{0,1\}//'; }
+usage() { sed -n '2,/^set -euo/p' "${BASH_SOURCE[0]}" | sed '/^set -euo/d; /SPDX-License-Identifier/d; s/^# \{0,1\}//'; }
 die() { echo "make-clips: $*" >&2; exit 1; }
 
 while [ $# -gt 0 ]; do

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The panel's idea of the transceiver's frequency: every frequency answer of the radio becomes the
 // frequency value, the remembered VFO answers and the frequency line on the screen; the step keys,
 // Up and Down in the frequency state, and the zero key move the radio's frequency.

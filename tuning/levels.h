@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Filter width, transmit power, RF gain and AF gain: a selection key makes one of them the target
 // of Up and Down, which move it by a fixed step within its limits and send it at once.
 #pragma once

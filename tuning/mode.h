@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The operating mode: LSB, USB, CW, AM and, from the 10 m band up, FM.
 #pragma once
 

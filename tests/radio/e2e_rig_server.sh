@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Other programs work the simulated radio through the real panel (a window under Xvfb) with
 # Hamlib's network protocol, and get the answers Hamlib's own rigctld gives on the same radio:
 #   the same requests, raw and through Hamlib's rigctl -m 2, first to rigctld -m 2014 on radiosim,

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """A raw client of Hamlib's network protocol, for the end-to-end tests.
 
     rig_client.py PORT REQUEST...

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The committed clip set in wave/: every name the panel can play has a file there that SDL loads,
 // in the format the sound device is opened at, trimmed, audible, of a sane length; and the
 // frequency readout built from the clips fits its time budget. Runs in the source directory, so
