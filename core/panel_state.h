@@ -60,7 +60,17 @@ struct PanelState {
   // frequency from before the command.
   std::int32_t frequencyAnswerStale = 0;
   std::int32_t radioConnected = 0;
+  // The radio on the line as its answer to "ID" named it (a RadioModel of link/radio_models.h): 0,
+  // unknown, until it has answered, and again from every new connection on.
+  std::int32_t radioModel = 0;
+  // 1 when the next poll is to ask the radio which it is.
+  std::int32_t identityWanted = 0;
+  // The model in whose forms the radio last had the start state (a RadioModel).
+  std::int32_t startStateModel = 0;
   std::int32_t sMeter = 0;
+  // How far the S-meter is beyond S9, in dB rounded to tens: 0 when it is not, or when the radio's
+  // scale does not tell.
+  std::int32_t sMeterOverS9 = 0;
   Text swrText;
   // Ticks since the port was found closed or hung up, or since the last try to open it again.
   std::int32_t reopenTicks = 0;

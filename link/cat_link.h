@@ -3,6 +3,10 @@
 // tick, routes it by its first two characters, and sends the next poll, alternately the frequency
 // and a meter. A watchdog marks the radio as not connected after 20 unanswered polls.
 //
+// Each time the radio comes on the line, one poll asks it which it is ("ID"), and its answer, read
+// like any other, chooses the forms of the meters polled and read (link/radio_models.h). Nothing
+// waits for that answer: until it comes the panel polls and reads as it always has.
+//
 // The line itself can go: a USB adapter pulled out, a radio with a built-in USB port switched off.
 // A port that has hung up is closed at once, and a port that is not open (gone, or missing at
 // start) is tried again about once a second, from the tick, without ever waiting; not one whose
@@ -14,6 +18,7 @@
 
 #include "core/panel_state.h"
 #include "link/debug_log.h"
+#include "link/radio_models.h"
 #include "link/serial_port.h"
 #include "platform/platform.h"
 
@@ -41,6 +46,10 @@ class CatLink {
   void setRadioLostHandler(std::function<void()> handler) { radioLost_ = std::move(handler); }
   // Called when a try from the tick has opened the port again.
   void setPortOpenedHandler(std::function<void()> handler) { portOpened_ = std::move(handler); }
+  // Called when the radio has said which it is (radioModel is set; it may be unknown).
+  void setRadioIdentifiedHandler(std::function<void()> handler) {
+    radioIdentified_ = std::move(handler);
+  }
 
   // Opens comPort at baudRate as the radio's line: reads that return at once, 8 data bits, no
   // parity, two stop bits. Used at start and at every later try. Whether the port is now open.
@@ -50,6 +59,9 @@ class CatLink {
   void sendCommand();
   // Shorthand for the calling convention: commandText = command, then sendCommand().
   void send(std::string_view command);
+  // Sends the action in the form of the radio on the line (link/radio_models.h). False, and
+  // nothing sent, when that radio has no such command.
+  bool sendAction(CatAction action, std::int64_t argument = 0);
   // One timer tick of the exchange.
   void pollRadio();
   // Appends a line to the debug log when the log is on.
@@ -64,6 +76,10 @@ class CatLink {
   // Returns false when nothing was waiting.
   bool collectReply();
   void routeReply();
+  // The radio has just come on the line: which one it is is asked anew.
+  void newConnection();
+  void takeIdentity();
+  void updateSwr();
   void updateSMeter();
   void sendNextPoll();
   // Follows the frequency polls and commands on their way out (see routeReply).
@@ -76,6 +92,7 @@ class CatLink {
   std::function<void()> frequencyAnswer_;
   std::function<void()> radioLost_;
   std::function<void()> portOpened_;
+  std::function<void()> radioIdentified_;
 };
 
 }  // namespace orvane

@@ -18,11 +18,16 @@ class LevelControl {
   void up();
   void down();
 
-  // "PC" and the power as three digits without sign: a configured "-5" goes out as PC005, the 5 W
-  // that the power readout speaks, never as the malformed "PC-05".
-  static std::string powerCommand(std::int32_t watts);
+  // The power without its sign: a configured "-5" goes out as PC005, the 5 W that the power
+  // readout speaks, never as the malformed "PC-05".
+  static std::int64_t powerArgument(std::int32_t watts);
 
+  // The width goes out in the radio's own form for the mode, in hertz or as the number of that
+  // width in its table. A width the radio cannot take in the mode is answered "invalid" and not
+  // sent: the panel never pretends to have set it.
   void sendWidth();
+  // Whether the radio on the line takes filterWidth in the present mode.
+  bool widthSettable() const;
   void sendPower();
   void sendRfGain();
   void sendAfGain();

@@ -18,6 +18,9 @@ class ModeControl {
   // "M": the next mode, sent, shown and spoken.
   void modeKey();
 
+  // The radio's own number of a ModeTable entry: 5 for AM's "MD5".
+  static int kenwoodModeNumber(const ModeEntry& mode);
+
  private:
   PanelState& state_;
   CatLink& link_;
