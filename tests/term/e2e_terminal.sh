@@ -72,7 +72,7 @@ status_line() {
 }
 shows() { status_line "$1" | grep -Eq "$2"; }
 # The commands the radio received after MARK, polls left out.
-keys_since() { commands_since "$1" | grep -Evx 'FA|FB|SM0|RM' | tr '\n' ' ' | sed 's/ $//'; }
+keys_since() { commands_since "$1" | grep -Evx 'FA|FB|SM0|RM|ID' | tr '\n' ' ' | sed 's/ $//'; }
 sent_since() { commands_since "$1" | grep -qx "$2"; }
 # shows_frequency RUN COMMAND: the status line shows the frequency of a frequency command
 # ("FA00007101000": 7.101000).
@@ -138,7 +138,7 @@ key_gives xterm '\x1bOP' PA1
 key_gives xterm '\x1bOQ' RA01
 key_gives xterm '\x1bOR' NB1
 key_gives xterm '\x1bOS' NR1
-key_gives xterm '\x1b[15~' NT10
+key_gives xterm '\x1b[15~' NT1  # the TS-2000's notch
 key_gives xterm '\x1b[17~'
 key_gives xterm '\x1bt'  # Alt-T: neither Escape nor the tuner
 key_gives xterm m MD2
@@ -194,7 +194,7 @@ key_gives linux '\x1b[[A' PA1
 key_gives linux '\x1b[[B' RA01
 key_gives linux '\x1b[[C' NB1
 key_gives linux '\x1b[[D' NR1
-key_gives linux '\x1b[[E' NT10
+key_gives linux '\x1b[[E' NT1
 key_gives linux '\x1b[17~'
 key_gives linux '\x1b[A' FA00007101000
 key_gives linux '\x1b[B' FA00007100000
