@@ -269,6 +269,8 @@ TEST_F(RadioSimTest, CommandsTheRadioCannotTakeAreRefusedAndChangeNothing) {
   }
   EXPECT_EQ(panel.ask("FA;"), "FA00007100000;");
   EXPECT_EQ(panel.ask("MD;"), "MD2;");
+  EXPECT_TRUE(radio.logHas("#refused BW0240"));
+  EXPECT_FALSE(radio.logHas("#refused FA"));
 }
 
 TEST_F(RadioSimTest, SplitMovesTheTransmitterToVfoBAndFrEndsIt) {

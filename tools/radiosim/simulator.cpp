@@ -299,6 +299,8 @@ void Simulator::takeCommand(const std::string& command, double arrived) {
   const bool wasTransmitting = radio_.state().transmitting;
   const auto answer = radio_.handle(command, arrived);
   noteTransmitChange(wasTransmitting, now());
+  // A form the model does not take is worth seeing in the log, not only on the line.
+  if (answer == "?;") log_.write(now(), "#refused " + escaped(command));
   if (!answer || silent_) return;
   const auto replaced = answerOverrides_.find(command);
   sendAnswer(replaced != answerOverrides_.end() ? replaced->second : *answer, arrived);
