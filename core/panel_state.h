@@ -63,8 +63,10 @@ struct PanelState {
   // The radio on the line as its answer to "ID" named it (a RadioModel of link/radio_models.h): 0,
   // unknown, until it has answered, and again from every new connection on.
   std::int32_t radioModel = 0;
-  // 1 when the next poll is to ask the radio which it is.
-  std::int32_t identityWanted = 0;
+  // Questions "ID" still to ask this connection while the radio has not answered one, and 1 when
+  // the last poll was such a question (they take turns with the other polls).
+  std::int32_t identityQuestions = 0;
+  std::int32_t identityAskedLast = 0;
   // The model in whose forms the radio last had the start state (a RadioModel).
   std::int32_t startStateModel = 0;
   std::int32_t sMeter = 0;

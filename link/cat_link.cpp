@@ -145,7 +145,9 @@ void CatLink::routeReply() {
   }
   if (!wasConnected && state_.radioConnected == 1) newConnection();
   const std::string kind = leftText(state_.replyText, 2);
-  if (kind == "ID") takeIdentity();
+  // The radio's name is looked for among all the answers of a read: behind the "?;" of a command
+  // it refused, or a late poll answer, it is still the only one it gives.
+  takeIdentity();
   if (kind == "RM") updateSwr();
   if (kind == "SM" && state_.tuning == 0) updateSMeter();
 }
@@ -154,7 +156,8 @@ void CatLink::routeReply() {
 // forms of an earlier radio are not used meanwhile.
 void CatLink::newConnection() {
   state_.radioModel = static_cast<std::int32_t>(RadioModel::Unknown);
-  state_.identityWanted = 1;
+  state_.identityQuestions = kIdentityQuestions;
+  state_.identityAskedLast = 0;
 }
 
 void CatLink::takeIdentity() {
@@ -162,7 +165,7 @@ void CatLink::takeIdentity() {
   if (digits.empty()) return;
   const RadioModel model = modelOfIdentity(state_.replyText);
   state_.radioModel = static_cast<std::int32_t>(model);
-  state_.identityWanted = 0;
+  state_.identityQuestions = 0;
   writeDebugLine("RADIO=" + std::string(modelInfo(model).name) + " (ID" + std::string(digits) +
                  ")");
   if (radioIdentified_) radioIdentified_();
@@ -196,13 +199,15 @@ void CatLink::updateSMeter() {
 void CatLink::sendNextPoll() {
   state_.pollPending = 1;
   const RadioModel model = modelOnTheLine(state_);
-  if (state_.identityWanted == 1) {
-    // One poll of its own, between the others, which go on as before after it.
-    state_.identityWanted = 0;
+  if (state_.identityQuestions > 0 && state_.identityAskedLast == 0) {
+    // A poll of its own, between the others, which go on as before after it.
+    --state_.identityQuestions;
+    state_.identityAskedLast = 1;
     state_.commandText = *catCommand(model, CatAction::Identify);
     sendCommand();
     return;
   }
+  state_.identityAskedLast = 0;
   if (state_.pollMeterNext == 0) {
     state_.commandText = state_.splitState > 0 ? "FB" : "FA";
   } else {

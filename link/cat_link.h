@@ -3,9 +3,12 @@
 // tick, routes it by its first two characters, and sends the next poll, alternately the frequency
 // and a meter. A watchdog marks the radio as not connected after 20 unanswered polls.
 //
-// Each time the radio comes on the line, one poll asks it which it is ("ID"), and its answer, read
+// Each time the radio comes on the line, a poll asks it which it is ("ID"), and its answer, read
 // like any other, chooses the forms of the meters polled and read (link/radio_models.h). Nothing
-// waits for that answer: until it comes the panel polls and reads as it always has.
+// waits for that answer: until it comes the panel polls and reads as it always has. The answer may
+// come behind the "?;" of a command the radio refused (the start state in the panel's own forms,
+// which it may not take), so it is looked for among the answers of a read, and asked for again,
+// every other poll, up to three times.
 //
 // The line itself can go: a USB adapter pulled out, a radio with a built-in USB port switched off.
 // A port that has hung up is closed at once, and a port that is not open (gone, or missing at
@@ -32,6 +35,8 @@ class CatLink {
   static constexpr int kMissedPollLimit = 20;
   // Ticks between tries to open a port that is not open: about a second.
   static constexpr int kReopenTicks = 20;
+  // How often a connection asks the radio which it is before it takes it for one it does not know.
+  static constexpr int kIdentityQuestions = 3;
 
   CatLink(PanelState& state, SerialPort& port, Window& window, DebugLog& log)
       : state_(state), port_(port), window_(window), log_(log) {}

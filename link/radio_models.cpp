@@ -216,18 +216,30 @@ constexpr int kPanelS9 = 27;
 constexpr int kPanelFullScale = 30;
 constexpr int kS0Db = -54;
 
+// Every answer of a read: the whole text, and each part after a ";".
+template <typename Test>
+std::optional<std::string_view> firstAnswer(std::string_view text, Test test) {
+  for (std::size_t at = 0; at < text.size();) {
+    const std::string_view answer = text.substr(at);
+    if (test(answer)) return answer;
+    const std::size_t end = text.find(';', at);
+    if (end == std::string_view::npos) break;
+    at = end + 1;
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 const ModelInfo& modelInfo(RadioModel model) {
   return kModelInfo[column(model)];
 }
 
-std::string_view identityDigits(std::string_view answer) {
-  if (answer.size() < 6 || answer.substr(0, 2) != "ID" || answer[5] != ';' ||
-      !allDigits(answer.substr(2, 3))) {
-    return {};
-  }
-  return answer.substr(2, 3);
+std::string_view identityDigits(std::string_view text) {
+  const auto answer = firstAnswer(text, [](std::string_view a) {
+    return a.size() >= 6 && a.substr(0, 2) == "ID" && a[5] == ';' && allDigits(a.substr(2, 3));
+  });
+  return answer ? answer->substr(2, 3) : std::string_view{};
 }
 
 RadioModel modelOfIdentity(std::string_view answer) {
@@ -262,18 +274,15 @@ const MeterForm& swrForm(RadioModel model) {
 
 std::optional<int> meterReading(const MeterForm& form, std::string_view text) {
   const auto size = form.answer.size() + static_cast<std::size_t>(form.digits) + 1;
-  for (std::size_t at = 0; at < text.size(); at = text.find(';', at) + 1) {
-    const std::string_view answer = text.substr(at);
-    if (answer.size() >= size && answer.substr(0, form.answer.size()) == form.answer &&
-        allDigits(answer.substr(form.answer.size(), static_cast<std::size_t>(form.digits))) &&
-        answer[size - 1] == ';') {
-      const int reading = static_cast<int>(textToNumberCut(answer.substr(size - 5, 4)));
-      if (reading > form.fullScale) return std::nullopt;
-      return reading;
-    }
-    if (text.find(';', at) == std::string_view::npos) break;
-  }
-  return std::nullopt;
+  const auto answer = firstAnswer(text, [&](std::string_view a) {
+    return a.size() >= size && a.substr(0, form.answer.size()) == form.answer &&
+           allDigits(a.substr(form.answer.size(), static_cast<std::size_t>(form.digits))) &&
+           a[size - 1] == ';';
+  });
+  if (!answer) return std::nullopt;
+  const int reading = static_cast<int>(textToNumberCut(answer->substr(size - 5, 4)));
+  if (reading > form.fullScale) return std::nullopt;
+  return reading;
 }
 
 SMeter sMeterOnPanelScale(RadioModel model, int raw) {

@@ -120,10 +120,11 @@ inline RadioModel modelOnTheLine(const PanelState& state) {
 }
 
 const ModelInfo& modelInfo(RadioModel model);
-// The model that gave this answer to "ID" ("ID021;"), or Unknown.
-RadioModel modelOfIdentity(std::string_view answer);
-// The three digits of an "ID" answer, or empty when it is no such answer.
-std::string_view identityDigits(std::string_view answer);
+// The model whose answer to "ID" ("ID021;") is in the text read, at its start or after the ";" of
+// another answer; Unknown when the identity is not in the table or there is no such answer.
+RadioModel modelOfIdentity(std::string_view text);
+// The three digits of the first "ID" answer in the text read, or empty when there is none.
+std::string_view identityDigits(std::string_view text);
 
 const CommandForm& commandForm(RadioModel model, CatAction action);
 // The command (without ";") that does the action on this model, with its argument written in;

@@ -19,6 +19,10 @@ TEST(RadioModels, TheIdentityAnswerNamesTheModelAndNothingElseDoes) {
       {"ID023;", RadioModel::Ts590sg},
       {"ID024;", RadioModel::Ts890s},
       {"ID024;SM0035;", RadioModel::Ts890s},
+      // behind the refusal of a command the radio does not take, or a late poll answer
+      {"?;ID021;", RadioModel::Ts590s},
+      {"FA00007100000;?;ID020;", RadioModel::Ts480},
+      {"?;ID02", RadioModel::Unknown},
       // a TS-570D or another maker's radio that answers like one: not in the table
       {"ID017;", RadioModel::Unknown},
       {"ID000;", RadioModel::Unknown},

@@ -146,18 +146,31 @@ INSTANTIATE_TEST_SUITE_P(
                    "BW0260", "PC100", "RM21", "AC111", "RM21", "AC110", "PS0"}}),
     [](const auto& p) { return std::string(p.param.name); });
 
-// The question goes out in place of one poll and nothing waits for its answer: a radio that never
-// answers it costs one silent tick, and then the frequency and the meter are polled as before.
-TEST(RadioIdentity, PollsGoOnAfterAQuestionThatIsNeverAnswered) {
+// The question goes out in place of a poll and nothing waits for its answer: a radio that never
+// answers is asked three times, every other poll, each question costing one silent tick, and then
+// the frequency and the meter are polled as before, in the panel's own forms.
+TEST(RadioIdentity, PollsGoOnAfterQuestionsThatAreNeverAnswered) {
   PanelHarness h;
   h.radio.identity.clear();
-  h.fake.window.queueTicks(8);
+  h.fake.window.queueTicks(16);
   h.run();
   std::vector<std::string> wire = h.wireFrom(0, /*withPolls=*/true);
   wire.erase(wire.begin(), wire.begin() + 9);  // the start state
-  EXPECT_THAT(wire, ElementsAre("FA;", "ID;", "SM0;", "FA;", "SM0;", "FA;", "SM0;"));
+  EXPECT_THAT(wire, ElementsAre("FA;", "ID;", "SM0;", "ID;", "FA;", "ID;", "SM0;", "FA;", "SM0;",
+                                "FA;", "SM0;", "FA;", "SM0;"));
   EXPECT_EQ(h.state().radioModel, 0);
   EXPECT_EQ(h.state().missedPolls, 0);
+}
+
+// A radio that refuses a command of the start state answers "?;", which may come in the same read
+// as its answer to the question: the answer is found behind it.
+TEST(RadioIdentity, TheNameIsFoundBehindTheRefusalOfAStartCommand) {
+  PanelHarness h;
+  h.radio.identity = "021";
+  h.radio.answers["ID;"] = "?;ID021;";
+  h.fake.window.queueTicks(5);
+  h.run();
+  EXPECT_EQ(h.state().radioModel, static_cast<std::int32_t>(RadioModel::Ts590s));
 }
 
 // Once named, the meters are polled and read in the radio's forms: the TS-890's "SM" and its SWR

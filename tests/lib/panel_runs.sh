@@ -13,9 +13,9 @@ new_run() {
 radio_mark() { wc -l <"$work/radio.log"; }
 # commands_since MARK: the commands the radio received after that point.
 commands_since() { tail -n "+$(($1 + 1))" "$work/radio.log" | radio_commands /dev/stdin; }
-# polled_twice MARK: the panel has asked for the frequency twice since MARK, so it has read the
-# answer to the first question.
-polled_twice() { [ "$(commands_since "$1" | grep -cx FA)" -ge 2 ]; }
+# polled_twice MARK: the panel has asked for the frequency (of VFO B in split) twice since MARK, so
+# it has read the answer to the first question.
+polled_twice() { [ "$(commands_since "$1" | grep -cxE 'FA|FB')" -ge 2 ]; }
 
 # make_wav FILE FRAMES VALUE: a clip of FRAMES samples, all VALUE, 16-bit mono at 22050 Hz, the
 # player's own format, so SDL's disk driver writes exactly these samples.

@@ -49,7 +49,7 @@ status_line() {
 }
 shows() { status_line "$1" | grep -Eq "$2"; }
 # The commands the radio received after MARK, polls left out.
-keys_since() { commands_since "$1" | grep -Evx 'FA|FB|SM0|RM|ID' | tr '\n' ' ' | sed 's/ $//'; }
+keys_since() { commands_since "$1" | grep -Evx 'FA|FB|SM0?|RM|ID' | tr '\n' ' ' | sed 's/ $//'; }
 sent_since() { commands_since "$1" | grep -qx "$2"; }
 # shows_frequency RUN COMMAND: the status line shows the frequency of a frequency command
 # ("FA00007101000": 7.101000).
