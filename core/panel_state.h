@@ -63,8 +63,9 @@ struct PanelState {
   // The radio on the line as its answer to "ID" named it (a RadioModel of link/radio_models.h): 0,
   // unknown, until it has answered, and again from every new connection on.
   std::int32_t radioModel = 0;
-  // Questions "ID" still to ask this connection while the radio has not answered one, and 1 when
-  // the last poll was such a question (they take turns with the other polls).
+  // 1 from a connection until the radio has said which it is; the questions "ID" still to ask
+  // meanwhile; and 1 when the last poll was such a question (they take turns with the others).
+  std::int32_t identityAwaited = 0;
   std::int32_t identityQuestions = 0;
   std::int32_t identityAskedLast = 0;
   // The model in whose forms the radio last had the start state (a RadioModel).

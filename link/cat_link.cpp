@@ -156,15 +156,20 @@ void CatLink::routeReply() {
 // forms of an earlier radio are not used meanwhile.
 void CatLink::newConnection() {
   state_.radioModel = static_cast<std::int32_t>(RadioModel::Unknown);
+  state_.identityAwaited = 1;
   state_.identityQuestions = kIdentityQuestions;
   state_.identityAskedLast = 0;
 }
 
+// Once a connection: a repeated answer (to a question asked again before the first answer was
+// read) neither names the radio twice nor sends its start state again.
 void CatLink::takeIdentity() {
+  if (state_.identityAwaited == 0) return;
   const std::string_view digits = identityDigits(state_.replyText);
   if (digits.empty()) return;
   const RadioModel model = modelOfIdentity(state_.replyText);
   state_.radioModel = static_cast<std::int32_t>(model);
+  state_.identityAwaited = 0;
   state_.identityQuestions = 0;
   writeDebugLine("RADIO=" + std::string(modelInfo(model).name) + " (ID" + std::string(digits) +
                  ")");

@@ -53,6 +53,16 @@ const std::vector<int> kKeyScript = {vk::kF1, vk::kF1 + 1, vk::kF1 + 2, vk::kF1 
                                      K('W'),  vk::kUp,     vk::kUp,     K('P'),      vk::kUp,
                                      K('T'),  K('T'),      K('Q')};
 
+// The key script's commands in the panel's own forms.
+const std::vector<std::string> kOwnForms = {"PA1",    "RA01",  "NB1",    "NR1",    "NT10",  "MD2",
+                                            "AG0060", "RG235", "BW0250", "BW0260", "PC100", "RM1",
+                                            "AC111",  "RM1",   "AC110",  "PS9"};
+
+// The TS-590S and TS-590SG take the same forms.
+const std::vector<std::string> kTs590Forms = {"PA1", "RA01",   "NB1",   "NR1",   "NT10",
+                                              "MD2", "AG0060", "RG235", "SH08",  "PC100",
+                                              "RM1", "AC111",  "RM1",   "AC110", "PS0"};
+
 class EveryModel : public ::testing::TestWithParam<ModelCase> {};
 
 TEST_P(EveryModel, IsAskedNamedGivenTheStartStateAgainAndDrivenInItsOwnForms) {
@@ -94,18 +104,8 @@ INSTANTIATE_TEST_SUITE_P(
     Models, EveryModel,
     ::testing::Values(
         // The hidden edge: no answer, or an identity not in the table, and the forms of today.
-        ModelCase{"silent_to_id",
-                  "",
-                  {},
-                  {},
-                  {"PA1", "RA01", "NB1", "NR1", "NT10", "MD2", "AG0060", "RG235", "BW0250",
-                   "BW0260", "PC100", "RM1", "AC111", "RM1", "AC110", "PS9"}},
-        ModelCase{"unknown_identity",
-                  "017",
-                  {},
-                  {},
-                  {"PA1", "RA01", "NB1", "NR1", "NT10", "MD2", "AG0060", "RG235", "BW0250",
-                   "BW0260", "PC100", "RM1", "AC111", "RM1", "AC110", "PS9"}},
+        ModelCase{"silent_to_id", "", {}, {}, kOwnForms},
+        ModelCase{"unknown_identity", "017", {}, {}, kOwnForms},
         // The panel's own radio: not named, nothing sent again; Hamlib's notch and the DSP's
         // high cut, whose 2.5 kHz it does not have.
         ModelCase{"ts2000",
@@ -120,18 +120,8 @@ INSTANTIATE_TEST_SUITE_P(
                   {"PA0", "RG100"},
                   {"PA1", "RA01", "NB1", "NR1", "NT10", "MD2", "AG0060", "RG092", "SH08", "PC100",
                    "RM1", "AC111", "RM1", "AC110", "PS0"}},
-        ModelCase{"ts590s",
-                  "021",
-                  {"ts590s"},
-                  {"PA0"},
-                  {"PA1", "RA01", "NB1", "NR1", "NT10", "MD2", "AG0060", "RG235", "SH08", "PC100",
-                   "RM1", "AC111", "RM1", "AC110", "PS0"}},
-        ModelCase{"ts590sg",
-                  "023",
-                  {"ts590sg"},
-                  {"PA0"},
-                  {"PA1", "RA01", "NB1", "NR1", "NT10", "MD2", "AG0060", "RG235", "SH08", "PC100",
-                   "RM1", "AC111", "RM1", "AC110", "PS0"}},
+        ModelCase{"ts590s", "021", {"ts590s"}, {"PA0"}, kTs590Forms},
+        ModelCase{"ts590sg", "023", {"ts590sg"}, {"PA0"}, kTs590Forms},
         ModelCase{"ts890s",
                   "024",
                   {"ts890s"},
@@ -160,6 +150,22 @@ TEST(RadioIdentity, PollsGoOnAfterQuestionsThatAreNeverAnswered) {
                                 "FA;", "SM0;", "FA;", "SM0;"));
   EXPECT_EQ(h.state().radioModel, 0);
   EXPECT_EQ(h.state().missedPolls, 0);
+}
+
+// A slow radio: its answer comes after the question has been asked again, and the second answer
+// after that. The radio is named once, and its start state sent again once.
+TEST(RadioIdentity, ASecondAnswerNamesTheRadioNoSecondTime) {
+  PanelHarness h;
+  h.radio.identity = "024";
+  answerLikeTheModel(h.radio);
+  h.radio.answers["ID;"] = "";  // the answers come late, by hand
+  h.atTicks({{4, [&] { h.fake.serial.feed(3, "ID024;"); }},
+             {6, [&] { h.fake.serial.feed(3, "ID024;"); }}});
+  h.fake.window.queueTicks(10);
+  h.run();
+  std::vector<std::string> story = h.storyFrom(0);
+  EXPECT_EQ(std::count(story.begin(), story.end(), "ts890s"), 1);
+  EXPECT_EQ(std::count(story.begin(), story.end(), "> NB10;"), 1);
 }
 
 // A radio that refuses a command of the start state answers "?;", which may come in the same read

@@ -9,6 +9,13 @@ new_run() {
   ln -s "$(readlink "$work/com3")" "$1/com3"
 }
 
+# start_band_memories: the first eleven lines of a memory.dat as the panel starts one: each band's
+# start frequency, 160 m to 6 m.
+start_band_memories() {
+  printf 'FA%011d\r\n' 1900000 3600000 5400000 7100000 10100000 14200000 18100000 21200000 \
+    24890000 28500000 50150000
+}
+
 # The radio's log so far, in lines: commands_since takes it as its starting point.
 radio_mark() { wc -l <"$work/radio.log"; }
 # commands_since MARK: the commands the radio received after that point.

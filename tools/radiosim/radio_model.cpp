@@ -73,157 +73,107 @@ constexpr std::array<int, 4> kFskWidths = {250, 500, 1000, 1500};
 constexpr std::string_view kCommon =
     "FA FB PA RA NB NR NT PC AG RG SM RM AC PS SW ID IF AI TX RX VX";
 
+constexpr ModelSpec kTs2000 = {
+    .model = Model::Ts2000,
+    .option = "ts2000",
+    .name = "TS-2000",
+    .identity = "019",
+    .vhfUhf = true,
+    .commands = "MD FR FT SA FW SH SL",
+    .sMeterFull = 30,
+    .sMeterNumbered = true,
+    .swrFull = 30,
+    .meters = Meters::OneAtATime,
+    .swrMeter = 1,
+    .rfGainMax = 255,
+    .gainsNumbered = true,
+    .rfGainNumbered = false,
+    .attenuator = Attenuator::TwoDigits,
+    .numberedBlankers = false,
+    .twoDigitPreamp = true,
+    .powerMax = 100,
+    .powerOffNine = true,
+    .cwWidths = kTs2000CwWidths,
+    .fskWidths = kFskWidths,
+    .ssbFilters = 3,
+    .ssbHighCuts = 12,
+    .amHighCuts = 4,
+    .lowCuts = 12,
+};
+
+// The models are told apart by how they differ from the one before them.
+constexpr ModelSpec withIdentity(ModelSpec base, Model model, std::string_view option,
+                                 std::string_view name, std::string_view identity) {
+  base.model = model;
+  base.option = option;
+  base.name = name;
+  base.identity = identity;
+  return base;
+}
+
+constexpr ModelSpec ts480() {
+  ModelSpec m = withIdentity(kTs2000, Model::Ts480, "ts480", "TS-480", "020");
+  m.vhfUhf = false;
+  m.commands = "MD FR FT FW SH SL";
+  m.sMeterFull = m.swrFull = 20;
+  m.meters = Meters::AllThree;
+  m.rfGainMax = 100;
+  m.twoDigitPreamp = false;
+  m.powerOffNine = false;
+  m.ssbHighCuts = 14;
+  return m;
+}
+
+constexpr ModelSpec ts590(Model model, std::string_view option, std::string_view name,
+                          std::string_view identity) {
+  ModelSpec m = withIdentity(ts480(), model, option, name, identity);
+  m.commands = "MD FR FT FW SH SL FV DA";
+  m.sMeterFull = m.swrFull = 30;
+  m.rfGainMax = 255;
+  m.cwWidths = kTs590CwWidths;
+  m.ssbFilters = 0;  // FW is the CW and FSK width only
+  return m;
+}
+
+// Its own S-meter form, meters switched on one by one, the attenuator's steps in one digit, two
+// blankers; and no DSP width that anything confirms, so the panel's BW.
+constexpr ModelSpec ts890() {
+  ModelSpec m = ts590(Model::Ts890s, "ts890s", "TS-890S", "024");
+  m.commands = "MD FR FT TB BW";
+  m.sMeterFull = m.swrFull = 70;
+  m.sMeterNumbered = false;
+  m.meters = Meters::Switched;
+  m.swrMeter = 2;
+  m.gainsNumbered = false;
+  m.attenuator = Attenuator::OneDigit;
+  m.numberedBlankers = true;
+  m.twoDigitPreamp = true;  // the panel's PA00 at the start, which nothing confirms or refutes
+  m.cwWidths = {};
+  m.fskWidths = {};
+  m.ssbHighCuts = m.amHighCuts = m.lowCuts = 0;
+  return m;
+}
+
+constexpr ModelSpec ts990() {
+  ModelSpec m = withIdentity(ts890(), Model::Ts990s, "ts990s", "TS-990S", "022");
+  m.commands = "OM CB TB BW";
+  m.sMeterNumbered = true;
+  m.gainsNumbered = true;
+  m.rfGainNumbered = true;
+  m.attenuator = Attenuator::ReceiverAndLevel;
+  m.numberedBlankers = false;
+  m.twoDigitPreamp = false;
+  m.powerMax = 200;
+  return m;
+}
+
 constexpr std::array<ModelSpec, 6> kModels{{
-    {Model::Ts2000,
-     "ts2000",
-     "TS-2000",
-     "019",
-     true,
-     "MD FR FT SA FW SH SL",
-     30,
-     true,
-     30,
-     Meters::OneAtATime,
-     1,
-     255,
-     true,
-     false,
-     Attenuator::TwoDigits,
-     false,
-     true,
-     100,
-     true,
-     kTs2000CwWidths,
-     kFskWidths,
-     3,
-     12,
-     4,
-     12},
-    {Model::Ts480,
-     "ts480",
-     "TS-480",
-     "020",
-     false,
-     "MD FR FT FW SH SL",
-     20,
-     true,
-     20,
-     Meters::AllThree,
-     1,
-     100,
-     true,
-     false,
-     Attenuator::TwoDigits,
-     false,
-     false,
-     100,
-     false,
-     kTs2000CwWidths,
-     kFskWidths,
-     3,
-     14,
-     4,
-     12},
-    {Model::Ts590s,
-     "ts590s",
-     "TS-590S",
-     "021",
-     false,
-     "MD FR FT FW SH SL FV DA",
-     30,
-     true,
-     30,
-     Meters::AllThree,
-     1,
-     255,
-     true,
-     false,
-     Attenuator::TwoDigits,
-     false,
-     false,
-     100,
-     false,
-     kTs590CwWidths,
-     kFskWidths,
-     0,
-     14,
-     4,
-     12},
-    {Model::Ts590sg,
-     "ts590sg",
-     "TS-590SG",
-     "023",
-     false,
-     "MD FR FT FW SH SL FV DA",
-     30,
-     true,
-     30,
-     Meters::AllThree,
-     1,
-     255,
-     true,
-     false,
-     Attenuator::TwoDigits,
-     false,
-     false,
-     100,
-     false,
-     kTs590CwWidths,
-     kFskWidths,
-     0,
-     14,
-     4,
-     12},
-    {Model::Ts890s,
-     "ts890s",
-     "TS-890S",
-     "024",
-     false,
-     "MD FR FT TB BW",
-     70,
-     false,
-     70,
-     Meters::Switched,
-     2,
-     255,
-     false,
-     false,
-     Attenuator::OneDigit,
-     true,
-     false,
-     100,
-     false,
-     {},
-     {},
-     0,
-     0,
-     0,
-     0},
-    {Model::Ts990s,
-     "ts990s",
-     "TS-990S",
-     "022",
-     false,
-     "OM CB TB BW",
-     70,
-     true,
-     70,
-     Meters::Switched,
-     2,
-     255,
-     true,
-     true,
-     Attenuator::ReceiverAndLevel,
-     false,
-     false,
-     200,
-     false,
-     {},
-     {},
-     0,
-     0,
-     0,
-     0},
+    kTs2000,
+    ts480(),
+    ts590(Model::Ts590s, "ts590s", "TS-590S", "021"),
+    ts590(Model::Ts590sg, "ts590sg", "TS-590SG", "023"),
+    ts890(),
+    ts990(),
 }};
 
 // What the radio answers to a command it does not understand or cannot carry out.
