@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/front_end.h"
 
 #include <cstdio>
@@ -27,11 +28,15 @@ term::ScreenLayout terminalLayout() {
 
 int runPanelIn(Window& window, const PanelServices& s, const Settings& settings) {
   Panel panel(Platform{window, s.sound, s.files, s.clock, s.serial, s.network, s.speech}, settings);
+  panel.setProblemReporter(
+      [](const std::string& problem) { std::fprintf(stderr, "orvane: %s\n", problem.c_str()); });
   return panel.run();
 }
 
-int runPanelInTerminal(const PanelServices& services, const Settings& settings) {
+int runPanelInTerminal(const PanelServices& services, const Settings& settings,
+                       const NetworkWake& network) {
   TermWindow terminal(terminalLayout());
+  terminal.watch(network.fd, network.serve);
   const int status = runPanelIn(terminal, services, settings);
   if (status == kExitNoWindow) std::fprintf(stderr, "orvane: %s\n", terminal.whyNotOpen().c_str());
   return status;
@@ -39,16 +44,18 @@ int runPanelInTerminal(const PanelServices& services, const Settings& settings) 
 
 }  // namespace
 
-int runPanel(FrontEnd asked, const PanelServices& services, const Settings& settings) {
-  if (asked == FrontEnd::Terminal) return runPanelInTerminal(services, settings);
+int runPanel(FrontEnd asked, const PanelServices& services, const Settings& settings,
+             const NetworkWake& network) {
+  if (asked == FrontEnd::Terminal) return runPanelInTerminal(services, settings, network);
   SdlWindow window;
+  window.watch(network.fd, network.serve);
   const int status = runPanelIn(window, services, settings);
   if (status != kExitNoWindow) return status;
   // The panel has done nothing yet: no port, no file. Whoever started it from a text console or
   // a remote shell gets it there instead.
   if (TermWindow::terminalAvailable()) {
     std::fprintf(stderr, "orvane: %s; running in this terminal\n", window.whyNotOpen().c_str());
-    return runPanelInTerminal(services, settings);
+    return runPanelInTerminal(services, settings, network);
   }
   std::fprintf(stderr, "orvane: %s; start it from a desktop session or a terminal\n",
                window.whyNotOpen().c_str());

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Orvane: builds the real platform and runs the panel.
 #include <cstdio>
 #include <string>
@@ -5,7 +6,7 @@
 
 #include "app/front_end.h"
 #include "panel/panel.h"
-#include "platform/no_network.h"
+#include "platform/posix/posix_network.h"
 #include "platform/posix/posix_platform.h"
 #include "platform/sdl/sdl_sound.h"
 #include "platform/speechd/speech_dispatcher.h"
@@ -68,6 +69,7 @@ int main(int argc, char** argv) {
     }
     if (argument == "--version") {
       std::printf("orvane %s\n", orvane::kVersion);
+      for (const char* line : orvane::kCopyrightNotice) std::printf("%s\n", line);
       return 0;
     }
     if (argument == "--terminal" || argument == "-t") {
@@ -80,17 +82,22 @@ int main(int argc, char** argv) {
   // why where the panel was started, and the panel goes on.
   for (const std::string& problem : problems) std::fprintf(stderr, "orvane: %s\n", problem.c_str());
 
+  // Made first and so gone last: the sound player and the window serve it while they wait.
+  orvane::PosixNetwork network;
+  const orvane::NetworkWake networkWake{network.waitFd(), [&network] { network.dispatch(); }};
   orvane::SdlSound sound(settings.clipRate());
+  // A client is answered while the panel speaks, not only between clips.
+  sound.serveWhileWaiting(networkWake.fd, networkWake.serve);
   // The installed clip set, found from where this program lies, so a tree installed under any
   // prefix (or moved there) speaks. ORVANE_INSTALLED_CLIPS is the path from the installed program's
   // directory to the installed clips, given by the build.
   files.addFallbackDirectory("wave/", orvane::besideExecutable(ORVANE_INSTALLED_CLIPS));
   orvane::PosixClock clock;
   orvane::PosixSerialPorts serial;
-  orvane::NoNetwork network;
   orvane::SpeechDispatcher speech;
   // A failure to start is the one told in words rather than by a clip (runPanel says it): the
   // panel has done nothing at all, and whoever started it reads it where they started it.
-  return orvane::runPanel(
-      frontEnd, orvane::PanelServices{sound, files, clock, serial, network, speech}, settings);
+  return orvane::runPanel(frontEnd,
+                          orvane::PanelServices{sound, files, clock, serial, network, speech},
+                          settings, networkWake);
 }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Orvane for Windows: builds the Win32 platform and runs the panel. A program of the windows
 // subsystem: started from Explorer or a shortcut it opens no console of its own.
 #include <cstring>
@@ -5,8 +6,8 @@
 #include <vector>
 
 #include "panel/panel.h"
-#include "platform/no_network.h"
 #include "platform/win32/sapi_speech.h"
+#include "platform/win32/win32_network.h"
 #include "platform/win32/win32_platform.h"
 #include "platform/win32/win32_sound.h"
 #include "platform/win32/win32_window.h"
@@ -68,7 +69,9 @@ int main(int argc, char** argv) {
       return 0;
     }
     if (argument == "--version") {
-      tellOperator(std::string("orvane ") + orvane::kVersion + "\r\n", MB_ICONINFORMATION);
+      std::string text = std::string("orvane ") + orvane::kVersion + "\r\n";
+      for (const char* line : orvane::kCopyrightNotice) text += std::string(line) + "\r\n";
+      tellOperator(text, MB_ICONINFORMATION);
       return 0;
     }
     // Every other argument is ignored, as it always was.
@@ -86,11 +89,19 @@ int main(int argc, char** argv) {
   for (const std::string& problem : problems) told += "orvane: " + problem + "\r\n";
   if (!told.empty()) tellOperator(told, MB_ICONWARNING);
 
+  // Made first and so gone last: the window and the sound player serve it while they wait.
+  orvane::Win32Network network;
+  const auto serveNetwork = [&network] { network.dispatch(); };
   orvane::Win32Window window;
+  window.watch(network.waitHandle(), serveNetwork);
   orvane::Win32Sound sound;
+  // A client is answered while the panel speaks, not only between clips.
+  sound.serveWhileWaiting(network.waitHandle(), serveNetwork);
+  // The clip set installed beside orvane.exe speaks every clip the station's own wave\ folder
+  // lacks, so an installed panel started in a station folder of its own is heard.
+  files.addFallbackDirectory("wave/", orvane::besideExecutable("wave"));
   orvane::Win32Clock clock;
   orvane::Win32SerialPorts serial;
-  orvane::NoNetwork network;
   orvane::SapiSpeech speech;
   orvane::Panel panel(orvane::Platform{window, sound, files, clock, serial, network, speech},
                       settings);

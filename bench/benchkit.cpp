@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Small measuring tools for scripts/bench.sh.
 //
 //   benchkit now
@@ -27,6 +28,12 @@
 //       runs COMMAND, which writes a WAV stream to its standard output, and prints "FIRST END" in
 //       milliseconds from its start: when the first sample louder than THRESHOLD arrived, and when
 //       the stream ended. Exit status 1 when nothing louder came.
+//   benchkit sounds THRESHOLD RATE GAP_MS
+//       reads raw 16-bit mono samples at RATE on standard input as a recorder delivers them (parec
+//       from a sound server's monitor) and prints "START LENGTH" for every sound, a run of samples
+//       louder than THRESHOLD with no quiet of GAP_MS or more inside: the monotonic clock when its
+//       first loud sample arrived, and the seconds from that sample to its last loud one. A line
+//       is printed once the sound is over, or when the input ends.
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -274,6 +281,8 @@ int stretched(int percent, char** paths, int count) {
   return 0;
 }
 
+int usage();
+
 int heardOnInput(int threshold) {
   std::vector<unsigned char> bytes;
   const std::optional<double> heard = readWavStream(STDIN_FILENO, threshold, bytes);
@@ -291,11 +300,49 @@ int heardOnInput(int threshold) {
   return 0;
 }
 
+int soundsOnInput(int threshold, int rate, int gapMs) {
+  if (rate <= 0 || gapMs <= 0) return usage();
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);
+  const auto gap = static_cast<std::size_t>(rate) * static_cast<std::size_t>(gapMs) / 1000;
+  std::size_t at = 0;  // samples read so far
+  std::optional<std::size_t> first;
+  std::size_t last = 0;
+  double started = 0;
+  const auto finish = [&] {
+    std::printf("%.6f %.3f\n", started, static_cast<double>(last - *first) / rate);
+    first.reset();
+  };
+  unsigned char buffer[4096];
+  std::size_t held = 0;  // bytes of a sample split across reads
+  for (;;) {
+    const ssize_t n = ::read(STDIN_FILENO, buffer + held, sizeof buffer - held);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    const double now = monotonicSeconds();
+    const std::size_t bytes = held + static_cast<std::size_t>(n);
+    for (std::size_t i = 0; i + 1 < bytes; i += 2, ++at) {
+      const int sample = static_cast<std::int16_t>(buffer[i] | (buffer[i + 1] << 8));
+      if (first && at - last >= gap) finish();
+      if (std::abs(sample) <= threshold) continue;
+      if (!first) {
+        first = at;
+        started = now;
+      }
+      last = at;
+    }
+    held = bytes % 2;
+    if (held != 0) buffer[0] = buffer[bytes - 1];
+  }
+  if (first) finish();
+  return 0;
+}
+
 int usage() {
   std::fputs(
       "usage: benchkit now | exec STAMP COMMAND... | tagclips SRC DST | stretches RAW |\n"
       "       wavspan WAV THRESHOLD | stretched PERCENT WAV... | heard THRESHOLD | first-sound "
-      "THRESHOLD COMMAND...\n",
+      "THRESHOLD COMMAND... |\n"
+      "       sounds THRESHOLD RATE GAP_MS\n",
       stderr);
   return 2;
 }
@@ -315,6 +362,8 @@ int main(int argc, char** argv) {
   if (what == "wavspan" && argc == 4) return wavSpan(argv[2], std::atoi(argv[3]));
   if (what == "stretched" && argc >= 4) return stretched(std::atoi(argv[2]), argv + 3, argc - 3);
   if (what == "heard" && argc == 3) return heardOnInput(std::atoi(argv[2]));
+  if (what == "sounds" && argc == 5)
+    return soundsOnInput(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]));
   if (what == "first-sound" && argc >= 4) return firstSound(std::atoi(argv[2]), argv + 3);
   return usage();
 }

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs every measurement of the panel and prints one table (scripts/bench.sh builds and calls it).
 #
 #   bench/run.sh BUILD_DIR
@@ -143,16 +144,22 @@ readout=(1 4 point 1 9 5 2 5 mhz)  # 14.195255 MHz
 # ---- 1 and 5: idle cost and poll cadence, side by side ------------------------------------------
 
 note "idle cost and poll cadence: ${seconds} s"
-mkdir -p idle cadence term
+mkdir -p idle cadence term netidle netbase
 radiosim_at "$work/idle"
 idle_radio=$radio_pid
 radiosim_at "$work/term"
 term_radio=$radio_pid
+radiosim_at "$work/netidle"
+netidle_radio=$radio_pid
+radiosim_at "$work/netbase"
+netbase_radio=$radio_pid
 radiosim_at "$work/cadence"
 cadence_radio=$radio_pid
 panel_dir "$work/idle" "$work/idle" "$repo/wave" 0
 panel_dir "$work/cadence" "$work/cadence" "$repo/wave" 1
 panel_dir "$work/term" "$work/term" "$repo/wave" 0
+panel_dir "$work/netidle" "$work/netidle" "$repo/wave" 0
+panel_dir "$work/netbase" "$work/netbase" "$repo/wave" 0
 (cd idle && exec env SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null "$orvane" >panel.out 2>&1) &
 idle_pid=$!
 pids+=("$idle_pid")
@@ -163,6 +170,19 @@ pids+=("$idle_pid")
   SDL_DISKAUDIOFILE=/dev/null "$traced" >panel.out 2>&1) &
 cadence_pid=$!
 pids+=("$cadence_pid")
+# The idle panel with its network service listening and a client connected that asks nothing, as
+# a logger left connected through the rig server would be. The benchmark's panel listens; a client
+# is connected below, once it has said on which port.
+(cd netidle && exec env ORVANE_TRACE="$work/netidle/trace" ORVANE_TRACE_LISTEN=0 \
+  SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null "$traced" >panel.out 2>&1) &
+netidle_pid=$!
+pids+=("$netidle_pid")
+# The same panel not listening: what the listening one is set against (the benchmark's panel notes
+# every poll in its trace, which costs a little of its own).
+(cd netbase && exec env ORVANE_TRACE="$work/netbase/trace" SDL_AUDIODRIVER=disk \
+  SDL_DISKAUDIOFILE=/dev/null "$traced" >panel.out 2>&1) &
+netbase_pid=$!
+pids+=("$netbase_pid")
 # The same idle panel in a terminal of its own (a pseudo-terminal, as a remote shell gives it).
 mkfifo term/ctl
 (cd term && exec python3 "$repo/tests/term/pty_run.py" --control ctl --screen screen --pid pid -- \
@@ -178,16 +198,24 @@ pids+=("$bare_pid")
 answered() { grep -aq '^RX=FA' cadence/debug.dat 2>/dev/null && [ "$(radio_commands idle/radio.log | grep -cx FA)" -ge 2 ] &&
   [ "$(radio_commands term/radio.log | grep -cx FA)" -ge 2 ]; }
 wait_for 100 answered || { note "the panels did not reach their radios"; exit 1; }
+listening() { grep -q '^[0-9.]* listening ' netidle/trace 2>/dev/null; }
+wait_for 100 listening || { note "the networked panel did not listen"; cat netidle/panel.out >&2; exit 1; }
+netidle_port=$(awk '$2 == "listening" { sub(/.*:/, "", $3); print $3; exit }' netidle/trace)
+exec {idle_client}<>"/dev/tcp/127.0.0.1/$netidle_port" || { note "no client connection"; exit 1; }
 sleep 6
 term_pid=$(cat term/pid)
 t0=$(now)
 idle_cpu0=$(cpu_ticks "$idle_pid")
+netidle_cpu0=$(cpu_ticks "$netidle_pid")
+netbase_cpu0=$(cpu_ticks "$netbase_pid")
 term_cpu0=$(cpu_ticks "$term_pid")
 bare_cpu0=$(cpu_ticks "$bare_pid")
 thread_times "$idle_pid" >idle/threads0
 sleep "$seconds"
 t1=$(now)
 idle_cpu1=$(cpu_ticks "$idle_pid")
+netidle_cpu1=$(cpu_ticks "$netidle_pid")
+netbase_cpu1=$(cpu_ticks "$netbase_pid")
 term_cpu1=$(cpu_ticks "$term_pid")
 bare_cpu1=$(cpu_ticks "$bare_pid")
 thread_times "$idle_pid" >idle/threads1
@@ -195,13 +223,18 @@ idle_rss=$(peak_rss_mb "$idle_pid")
 term_rss=$(peak_rss_mb "$term_pid")
 bare_rss=$(peak_rss_mb "$bare_pid")
 span=$(awk -v a="$t0" -v b="$t1" 'BEGIN { print b - a }')
-for pid in "$idle_pid" "$cadence_pid" "$bare_pid" "$term_pid"; do kill -TERM "$pid"; done
-for pid in "$idle_pid" "$cadence_pid" "$bare_pid"; do wait "$pid"; done
-kill -TERM "$idle_radio" "$cadence_radio" "$term_radio"
-wait "$idle_radio" "$cadence_radio" "$term_radio"
+exec {idle_client}>&-
+for pid in "$idle_pid" "$cadence_pid" "$bare_pid" "$term_pid" "$netidle_pid" "$netbase_pid"; do
+  kill -TERM "$pid"
+done
+for pid in "$idle_pid" "$cadence_pid" "$bare_pid" "$netidle_pid" "$netbase_pid"; do wait "$pid"; done
+kill -TERM "$idle_radio" "$cadence_radio" "$term_radio" "$netidle_radio" "$netbase_radio"
+wait "$idle_radio" "$cadence_radio" "$term_radio" "$netidle_radio" "$netbase_radio"
 
 percent() { awk -v t="$1" -v s="$span" -v hz="$(getconf CLK_TCK)" 'BEGIN { printf "%.3f", 100 * t / hz / s }'; }
 idle_pct=$(percent $((idle_cpu1 - idle_cpu0)))
+netidle_pct=$(percent $((netidle_cpu1 - netidle_cpu0)))
+netbase_pct=$(percent $((netbase_cpu1 - netbase_cpu0)))
 bare_pct=$(percent $((bare_cpu1 - bare_cpu0)))
 term_pct=$(percent $((term_cpu1 - term_cpu0)))
 # Per thread, for the threads alive at both ends.
@@ -428,6 +461,8 @@ row "peak resident memory, bare window" "${bare_rss} MB" "" "" ""
 term_limit=$(awk -v w="$idle_pct" -v t="$tick_pct" 'BEGIN { printf "%.3f", w + t }')
 row "panel in a terminal (--terminal), same run" "${term_pct} %" "" "<= window" "$(verdict "$term_pct" "<=" "$term_limit")"
 row "peak resident memory, panel in a terminal" "${term_rss} MB" "" "< 20 MB" "$(verdict "$term_rss" "<" 20)"
+row "benchmark's panel (orvane_traced), same run" "${netbase_pct} %" "" "" ""
+row "  the same listening, one idle client connected" "${netidle_pct} %" "" "< 0.3 %" "$(verdict "$netidle_pct" "<" 0.3)"
 
 read -r n med p99 _ < <(stats <keys/wire_in_process)
 section "2 Key to wire (Right: one 14-character frequency command; line time ${command_line_ms} ms)"

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The speech rows of the benchmarks: the panel speaking through speech-dispatcher (espeak-ng as its
 # synthesiser) beside the clip set in the same run, and the clip set at a faster pace.
 #

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "trace.h"
 
 #include <fcntl.h>
@@ -101,6 +102,16 @@ bool TracingSound::playNoWait(const std::string& path) {
   const bool played = inner_.playNoWait(path);
   trace_.flush();
   return played;
+}
+
+SpeechResult TracingSpeech::say(std::string_view text, SpeechPriority priority) {
+  trace_.note("say");
+  const SpeechResult result = inner_.say(text, priority);
+  trace_.note("said", result == SpeechResult::Taken      ? "taken"
+                      : result == SpeechResult::NotReady ? "not-ready"
+                                                         : "gone");
+  trace_.flush();
+  return result;
 }
 
 }  // namespace orvane::bench

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Timestamps from inside the running panel, for the benchmarks: decorators of the platform's
 // window, serial ports and sound player that note, on the monotonic clock, when a key reaches the
 // window's event handler, when a command's last byte has been written to the port, when a clip is
@@ -91,6 +92,19 @@ class TracingSound final : public SoundPlayer {
 
  private:
   SoundPlayer& inner_;
+  TraceLog& trace_;
+};
+
+// "say" when the panel hands a phrase to the speech service, "said RESULT" when the call returns.
+class TracingSpeech final : public SpeechService {
+ public:
+  TracingSpeech(SpeechService& inner, TraceLog& trace) : inner_(inner), trace_(trace) {}
+  void start(const SpeechOptions& options) override { inner_.start(options); }
+  SpeechResult say(std::string_view text, SpeechPriority priority) override;
+  std::string whyNot() const override { return inner_.whyNot(); }
+
+ private:
+  SpeechService& inner_;
   TraceLog& trace_;
 };
 

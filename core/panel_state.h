@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one record of everything the panel knows: settings from the configuration file, what it last
 // sent to the radio, what the radio last answered, and the texts shared between the modules.
 // Every module reads and writes it; nothing else holds state.
@@ -19,6 +20,15 @@ inline constexpr char kEmptyChannel[] = "9";
 inline constexpr int kOutOfBand = 99;
 // entryMHz while no direct entry has been made in this run.
 inline constexpr int kNoEntry = 999;
+
+// A mode of the radio outside ModeTable, which only another program (through the rig server) sets;
+// modeIndex then holds the panel's nearest mode, from which the mode key goes on.
+enum OtherMode : std::int32_t {
+  kNoOtherMode = 0,
+  kFskMode = 1,         // RTTY, shown "FSK"
+  kCwReverseMode = 2,   // CW on the other sideband, shown "CW-R"
+  kFskReverseMode = 3,  // RTTY with mark and space swapped, shown "FSK-R"
+};
 
 struct ModeEntry {
   Text command;     // mode-select command, e.g. "MD2"
@@ -60,7 +70,20 @@ struct PanelState {
   // frequency from before the command.
   std::int32_t frequencyAnswerStale = 0;
   std::int32_t radioConnected = 0;
+  // The radio on the line as its answer to "ID" named it (a RadioModel of link/radio_models.h): 0,
+  // unknown, until it has answered, and again from every new connection on.
+  std::int32_t radioModel = 0;
+  // 1 from a connection until the radio has said which it is; the questions "ID" still to ask
+  // meanwhile; and 1 when the last poll was such a question (they take turns with the others).
+  std::int32_t identityAwaited = 0;
+  std::int32_t identityQuestions = 0;
+  std::int32_t identityAskedLast = 0;
+  // The model in whose forms the radio last had the start state (a RadioModel).
+  std::int32_t startStateModel = 0;
   std::int32_t sMeter = 0;
+  // How far the S-meter is beyond S9, in dB rounded to tens: 0 when it is not, or when the radio's
+  // scale does not tell.
+  std::int32_t sMeterOverS9 = 0;
   Text swrText;
   // Ticks since the port was found closed or hung up, or since the last try to open it again.
   std::int32_t reopenTicks = 0;
@@ -78,6 +101,8 @@ struct PanelState {
   // What the panel last set on the radio.
   std::int32_t bandIndex = 0;
   std::int32_t modeIndex = 0;
+  // kNoOtherMode, or the mode of OtherMode the radio is in (modeIndex is then the nearest).
+  std::int32_t otherMode = kNoOtherMode;
   std::int32_t afGain = 0;
   std::int32_t rfGain = 0;
   std::int32_t filterWidth = 0;

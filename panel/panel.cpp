@@ -1,4 +1,7 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "panel/panel.h"
+
+#include <algorithm>
 
 #include "core/config.h"
 #include "screen/screen_map.h"
@@ -54,10 +57,20 @@ Panel::Panel(Platform platform, Settings settings)
       memory_(state_, platform.files),
       dispatcher_(state_, platform.window,
                   KeyDispatcher::Commands{link_, announcer_, frequency_, entry_, bands_, mode_,
-                                          levels_, meters_, channels_, toggles_}) {
-  link_.setFrequencyAnswerHandler([this] { frequency_.frequencyAnswer(); });
-  link_.setRadioLostHandler([this] { announcer_.playClip("nc"); });
+                                          levels_, meters_, channels_, toggles_}),
+      rigServer_(platform.network,
+                 RigServer::Parts{state_, link_, announcer_, frequency_, mode_, levels_}) {
+  link_.setFrequencyAnswerHandler([this] {
+    // A radio answering again after a loss gets "RX" first if a client had keyed it.
+    if (state_.radioConnected == 0) rigServer_.linkBack();
+    frequency_.frequencyAnswer();
+  });
+  link_.setRadioLostHandler([this] {
+    rigServer_.radioLost();
+    announcer_.playClip("nc");
+  });
   link_.setPortOpenedHandler([this] { portOpenedAgain(); });
+  link_.setRadioIdentifiedHandler([this] { radioIdentified(); });
 }
 
 int Panel::run() {
@@ -76,6 +89,7 @@ int Panel::run() {
     log_.close();
     return 0;
   }
+  startRigServer();
   platform_.window.startTimer(kPollTimer, kPollPeriodMs);
   state_.running = 1;
   runMessageLoop();
@@ -98,8 +112,18 @@ bool Panel::openMainWindow() {
   spec.width = screen::kWindowWidth;
   spec.height = screen::kWindowHeight;
   spec.title = std::string(screen::kWindowTitle);
-  return platform_.window.open(
-      spec, [this](const WindowEvent& event) { dispatcher_.windowEventHandler(event); });
+  return platform_.window.open(spec, [this](const WindowEvent& event) { windowEvent(event); });
+}
+
+void Panel::windowEvent(const WindowEvent& event) {
+  // The rig server's notices ("transmit", "receive") come first at a tick, before the poll.
+  if (event.kind == WindowEventKind::TimerTick) rigServer_.tick();
+  dispatcher_.windowEventHandler(event);
+}
+
+void Panel::startRigServer() {
+  const std::optional<std::string> problem = rigServer_.start(settings_.value("rig-server"));
+  if (problem && reportProblem_) reportProblem_(*problem);
 }
 
 // The clip set speaks unless the station asks for the system's speech service; the service is
@@ -134,10 +158,11 @@ void Panel::runMessageLoop() {
 }
 
 void Panel::shutDown() {
+  rigServer_.shutDown();
   if (leftText(state_.lastFreqReply, 2) == "FA") bands_.bandMemoryStore();
   memory_.saveMemoryFile();
   platform_.window.close();
-  if (state_.powerSwitch == 1) link_.send("PS9");
+  if (state_.powerSwitch == 1) link_.sendAction(CatAction::PowerOff);
   announcer_.pauseForRadio();
   port_.closePort(state_.comPort);
   log_.close();
@@ -192,6 +217,7 @@ void Panel::openSerialPort() {
 // switched off) is opened later by the poll. The radio then gets the start state it missed, so that
 // it agrees with what the panel holds and shows; a radio that was only away keeps its settings.
 void Panel::portOpenedAgain() {
+  rigServer_.linkBack();
   if (!startStateOwed_) return;
   startStateOwed_ = false;
   if (state_.powerSwitch == 1) switchRadioOn();
@@ -203,19 +229,56 @@ void Panel::switchRadioOn() {
   // only wakes its interface, and each pause lets it come up before the next one.
   link_.send("Poweron");
   announcer_.pauseForRadio();
-  link_.send("PS1");
+  link_.sendAction(CatAction::PowerOn);
   announcer_.pauseForRadio();
 }
 
 void Panel::sendStartState() {
-  link_.send("MD1");
+  const std::vector<std::string> forms = startStateForms(modelOnTheLine(state_));
+  link_.send(forms[0]);
   platform_.window.setFont(screen::kLargeFace, screen::kLargePoints, screen::kLargeWeight);
   platform_.window.setPrintPosition(screen::kMode.x, screen::kMode.y);
   platform_.window.print("LSB ");
   link_.send(state_.bandTable[kStartBand]);
-  for (const char* command : {"PA00", "RA00", "NB0"}) link_.send(command);
-  link_.send(LevelControl::powerCommand(state_.powerWatts));
-  for (const char* command : {"FR0", "AG0050", "RG255"}) link_.send(command);
+  for (std::size_t i = 1; i < forms.size(); ++i) link_.send(forms[i]);
+  state_.startStateModel = state_.radioModel;
+}
+
+// The start state as the model takes it, with the panel's values: at start LSB, then preamplifier,
+// attenuator and blanker off, the power, VFO A, AF gain 50 and RF gain 255 (the band's frequency
+// comes between the first two and is the same on every model).
+std::vector<std::string> Panel::startStateForms(RadioModel model) const {
+  const std::size_t mode = static_cast<std::size_t>(std::clamp(state_.modeIndex, 1, kModeCount));
+  const std::pair<CatAction, std::int64_t> steps[] = {
+      {CatAction::Mode, ModeControl::kenwoodModeNumber(state_.modeTable[mode])},
+      {state_.preampOn == 1 ? CatAction::PreampOn : CatAction::PreampOffAtStart, 0},
+      {state_.attenuatorOn == 1 ? CatAction::AttenuatorOn : CatAction::AttenuatorOff, 0},
+      {state_.blankerOn == 1 ? CatAction::BlankerOn : CatAction::BlankerOff, 0},
+      {CatAction::Power, LevelControl::powerArgument(state_.powerWatts)},
+      {CatAction::ReceiveOnVfoA, 0},
+      {CatAction::AfGain, state_.afGain},
+      {CatAction::RfGain, state_.rfGain}};
+  std::vector<std::string> forms;
+  for (const auto& [action, argument] : steps)
+    forms.push_back(*catCommand(model, action, argument));
+  return forms;
+}
+
+// The radio has named itself. A radio that is not the one the panel was written for is named once;
+// and one that takes the start state in other forms than those it was sent in gets it again in its
+// own, so that it holds what the panel holds: its answers to the first ones may well have been
+// "?;".
+void Panel::radioIdentified() {
+  const RadioModel model = modelOnTheLine(state_);
+  const ModelInfo& info = modelInfo(model);
+  if (!info.clip.empty()) announcer_.playClip(info.clip);
+  const RadioModel sentIn = static_cast<RadioModel>(state_.startStateModel);
+  if (model == sentIn) return;
+  const std::vector<std::string> before = startStateForms(sentIn);
+  const std::vector<std::string> now = startStateForms(model);
+  for (std::size_t i = 0; i < now.size(); ++i)
+    if (now[i] != before[i]) link_.send(now[i]);
+  state_.startStateModel = state_.radioModel;
 }
 
 }  // namespace orvane

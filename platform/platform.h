@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The services the panel needs from the machine it runs on. The logic sees only these interfaces;
 // main builds the real ones (SDL2 and POSIX), the tests build the in-memory fakes.
 #pragma once
@@ -290,7 +291,8 @@ class Network {
   // listener and connection of its own, none of which may block. News is told once: the routine
   // takes everything that is ready (accept until nullptr, receive until empty), since what it
   // leaves is not told again until something new happens. Spurious calls are allowed. The
-  // routine must not start a clip that plays to its end (it may be running inside one).
+  // routine must not start a clip: it may be running inside the wait of one, where a clip asked
+  // for plays nothing (its play returns false) and stop() does nothing.
   virtual void setActivityHandler(std::function<void()> handler) = 0;
 };
 

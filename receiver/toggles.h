@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The five receiver functions on F1 to F5. Each key flips the panel's own record of what it last
 // sent, speaks the function and its new state, and only then sends the command, so the radio
 // switches after the operator has heard what will happen.
@@ -20,8 +21,8 @@ struct ToggleRow {
   int key;                         // virtual-key code
   std::int32_t PanelState::*flag;  // what the panel last sent
   std::string_view nameClip;
-  std::string_view onCommand;
-  std::string_view offCommand;
+  CatAction on;  // the command's form is the radio's own (link/radio_models.h)
+  CatAction off;
 };
 
 extern const std::array<ToggleRow, 5> kToggleTable;

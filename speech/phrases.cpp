@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "speech/phrases.h"
 
 #include <array>
@@ -46,6 +47,9 @@ constexpr auto kTable = std::to_array<ClipWords>({
     {"cw", "C W"},
     {"am", "A M"},
     {"fm", "F M"},
+    // Modes only another program sets; "reverse" follows "cw".
+    {"rtty", "R T T Y"},
+    {"reverse", "reverse"},
     {"vfob", "V F O B"},
     {"bw", "bandwidth"},
     {"power", "power"},
@@ -59,6 +63,8 @@ constexpr auto kTable = std::to_array<ClipWords>({
     {"swr", "S W R"},
     {"gt6", "greater than six"},
     {"21", "to one"},
+    // Decibels beyond S9 ("plus fifty"); the other steps are the band words.
+    {"50", "fifty"},
     {"band", "band"},
     {"ag", "A F gain"},
     {"rf", "R F gain"},
@@ -77,6 +83,15 @@ constexpr auto kTable = std::to_array<ClipWords>({
     // The state of the link to the radio is told whatever the operator does next.
     {"connected", "connected", kNotice},
     {"nc", "not connected", kNotice},
+    // The radio's name, after "connected" when it is not the TS-2000.
+    {"ts480", "T S four eighty"},
+    {"ts590s", "T S five ninety S"},
+    {"ts590sg", "T S five ninety S G"},
+    {"ts890s", "T S eight ninety"},
+    {"ts990s", "T S nine ninety"},
+    // Another program keys and unkeys the transmitter: the operator must know whatever comes next.
+    {"transmit", "transmit", kNotice},
+    {"receive", "receive", kNotice},
     // The panel's first and last words: a key pressed meanwhile, or the screen reader telling of
     // the window coming or going, waits for them.
     {"ts", "Orvane, version", kNotice},

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What each clip says, in words for the system's speech service. The clip set speaks a readout clip
 // by clip; the service is given the same words as one phrase, so that its own voice, rate and
 // prosody carry the whole readout. One row per clip: a clip added to the panel needs a row here

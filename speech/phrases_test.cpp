@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The words the speech service is given for each clip, and the spoken help.
 #include "speech/phrases.h"
 
@@ -78,15 +79,15 @@ TEST(ClipWords, NamesAsThePanelPlaysThem) {
   }
 }
 
-// The state of the link to the radio and the panel's first and last words are never cut off;
-// everything
-// else gives way to the operator's next key.
-TEST(ClipWords, OnlyLinkStateAndFirstAndLastWordsAreNotices) {
+// The state of the link to the radio, the transmitter keyed or unkeyed by another program, and the
+// panel's first and last words are never cut off; everything else gives way to the next key.
+TEST(ClipWords, OnlyLinkStateTransmitterAndFirstAndLastWordsAreNotices) {
   std::vector<std::string_view> notices;
   for (const ClipWords& row : clipWordsTable()) {
     if (row.priority == SpeechPriority::Notice) notices.push_back(row.clip);
   }
-  EXPECT_THAT(notices, ::testing::UnorderedElementsAre("connected", "nc", "ts", "cfgnf", "quit"));
+  EXPECT_THAT(notices, ::testing::UnorderedElementsAre("connected", "nc", "transmit", "receive",
+                                                       "ts", "cfgnf", "quit"));
 }
 
 TEST(HelpWords, LinesJoinedAndCommentsLeftOut) {

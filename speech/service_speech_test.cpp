@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The panel speaking through the system's speech service: what one event says is one phrase in
 // words, handed over when the event's handling ends; notices are never cut; a service that fails
 // gives way to the clip set for the rest of the run, starting with the phrase it did not take.

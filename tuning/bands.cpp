@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "tuning/bands.h"
 
 #include <array>
@@ -78,7 +79,7 @@ void BandControl::bandMemoryStore() {
 
 void BandControl::goToBand() {
   if (state_.splitState > 0) {
-    link_.send("FT0");
+    link_.sendAction(CatAction::SplitOff);
     state_.splitState = 0;
   }
   state_.modeIndex = defaultModeOfBand(state_.bandIndex);
@@ -98,7 +99,7 @@ void BandControl::bandKey() {
   if (state_.splitState >= 1) {
     announcer_.playClip("split");
     announcer_.playClip("off");
-    link_.send("FT0");
+    link_.sendAction(CatAction::SplitOff);
     state_.splitState = 0;
   }
 }

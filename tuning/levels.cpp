@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "tuning/levels.h"
 
 #include <algorithm>
@@ -13,25 +14,45 @@ constexpr int kRfGainState = 4;
 constexpr int kAfGainState = 7;
 constexpr int kGainMax = 255;
 
-}  // namespace
+// filterWidth is in tens of hertz.
+constexpr int kHertzPerWidthStep = 10;
 
-void LevelControl::sendWidth() {
-  state_.filterWidth = std::clamp(state_.filterWidth, 50, 300);
-  link_.send("BW" + zeroPadded(state_.filterWidth, 4));
+std::optional<std::string> widthCommandFor(const PanelState& state) {
+  return widthCommand(modelOnTheLine(state), state.modeIndex,
+                      state.filterWidth * kHertzPerWidthStep);
 }
 
-std::string LevelControl::powerCommand(std::int32_t watts) {
-  return "PC" + zeroPadded(std::abs(std::int64_t{watts}), 3);
+}  // namespace
+
+std::string LevelControl::widthCommand(std::int32_t width) {
+  return "BW" + zeroPadded(width, 4);
+}
+
+void LevelControl::sendWidth() {
+  state_.filterWidth = std::clamp(state_.filterWidth, kNarrowestWidth, kWidestWidth);
+  if (const std::optional<std::string> command = widthCommandFor(state_)) {
+    link_.send(*command);
+  } else {
+    announcer_.playClip("invalid");
+  }
+}
+
+bool LevelControl::widthSettable() const {
+  return widthCommandFor(state_).has_value();
+}
+
+std::int64_t LevelControl::powerArgument(std::int32_t watts) {
+  return std::abs(std::int64_t{watts});
 }
 
 void LevelControl::sendPower() {
-  link_.send(powerCommand(state_.powerWatts));
+  link_.sendAction(CatAction::Power, powerArgument(state_.powerWatts));
 }
 void LevelControl::sendRfGain() {
-  link_.send("RG" + zeroPadded(state_.rfGain, 3));
+  link_.sendAction(CatAction::RfGain, state_.rfGain);
 }
 void LevelControl::sendAfGain() {
-  link_.send("AG0" + zeroPadded(state_.afGain, 3));
+  link_.sendAction(CatAction::AfGain, state_.afGain);
 }
 
 void LevelControl::up() {

@@ -1,9 +1,22 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/sdl/audio_queue.h"
 
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <array>
+#include <cstdint>
 #include <utility>
 
 namespace orvane::sdl {
+
+// A waiter looks at the device at least this often, so a device that stopped taking samples is
+// noticed.
+constexpr std::chrono::milliseconds kLookAgain{50};
+
+AudioQueue::AudioQueue() : reached_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
 
 AudioQueue::Appended AudioQueue::append(Samples samples, bool noWait) {
   std::lock_guard lock(mutex_);
@@ -60,6 +73,16 @@ void AudioQueue::fill(std::int16_t* out, std::size_t frames) {
   if (!hadSound) return;
   if (segments_.empty()) lastSound_ = std::chrono::steady_clock::now();
   changed_.notify_all();
+  wakeWaiterIfDue();
+}
+
+// Called with the queue locked.
+void AudioQueue::wakeWaiterIfDue() {
+  if (!wakeAt_ || (taken_ < *wakeAt_ && taken_ < queuedEnd_)) return;
+  wakeAt_.reset();
+  const std::uint64_t one = 1;
+  // Only fails when the counter is already set: the waiter is woken either way.
+  (void)::write(reached_.get(), &one, sizeof one);
 }
 
 void AudioQueue::setClipStartObserver(std::function<void()> observer) {
@@ -67,12 +90,27 @@ void AudioQueue::setClipStartObserver(std::function<void()> observer) {
   clipStarted_ = std::move(observer);
 }
 
-bool AudioQueue::waitUntil(Position end, Position lead, std::chrono::milliseconds stall) {
+bool AudioQueue::waitUntil(Position end, Position lead, std::chrono::milliseconds stall,
+                           const Errand* errand) {
+  if (errand != nullptr && (errand->fd < 0 || !errand->serve || !reached_)) errand = nullptr;
   std::unique_lock lock(mutex_);
   Position lastTaken = taken_;
   auto lastProgress = std::chrono::steady_clock::now();
   while (taken_ + lead < end && taken_ < queuedEnd_) {
-    changed_.wait_for(lock, std::chrono::milliseconds(50));
+    if (errand != nullptr) {
+      wakeAt_ = end - lead;
+      // Close to the position the errand waits: a busy machine may take the thread away for a
+      // while after it, and the next clip must be queued in time. The errand is run in the next
+      // clip's wait instead, or by the program's event wait.
+      const bool errandToo = end - lead - taken_ > lead;
+      lock.unlock();
+      const bool usable = waitOrRunErrand(*errand, errandToo, kLookAgain);
+      lock.lock();
+      wakeAt_.reset();
+      if (!usable) errand = nullptr;
+    } else {
+      changed_.wait_for(lock, kLookAgain);
+    }
     const auto now = std::chrono::steady_clock::now();
     if (taken_ != lastTaken) {
       lastTaken = taken_;
@@ -84,6 +122,19 @@ bool AudioQueue::waitUntil(Position end, Position lead, std::chrono::millisecond
     }
   }
   return taken_ + lead >= end;
+}
+
+bool AudioQueue::waitOrRunErrand(const Errand& errand, bool errandToo,
+                                 std::chrono::milliseconds limit) {
+  std::array<pollfd, 2> fds{{{reached_.get(), POLLIN, 0}, {errand.fd, POLLIN, 0}}};
+  const int ready = ::poll(fds.data(), errandToo ? 2 : 1, static_cast<int>(limit.count()));
+  std::uint64_t count = 0;
+  const bool reached = ::read(reached_.get(), &count, sizeof count) > 0;
+  if (!errandToo) return true;
+  // A descriptor that is not open would make every poll return at once.
+  if ((fds[1].revents & POLLNVAL) != 0) return false;
+  if (ready > 0 && !reached && (fds[1].revents & POLLIN) != 0) errand.serve();
+  return true;
 }
 
 AudioQueue::Position AudioQueue::queuedEnd() const {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The clips waiting for the sound device, shared between the program's thread and the audio
 // thread. Clips are appended whole; the audio thread takes samples from the front. Because the
 // next clip of a readout is appended while the previous one is still playing, the clips follow one
@@ -12,7 +13,10 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
+
+#include "platform/posix/unique_fd.h"
 
 namespace orvane::sdl {
 
@@ -20,6 +24,15 @@ using Samples = std::shared_ptr<const std::vector<std::int16_t>>;
 
 class AudioQueue {
  public:
+  // Something the program's thread serves while it waits for the device: when fd is readable,
+  // serve() is called on the waiting thread, and the wait goes on.
+  struct Errand {
+    int fd = -1;
+    std::function<void()> serve;
+  };
+
+  AudioQueue();
+
   // Where a clip ends, counted in frames taken by the device since the queue was made.
   using Position = std::uint64_t;
 
@@ -45,8 +58,12 @@ class AudioQueue {
 
   // Waits until the device has taken all but `lead` frames before `end`. Gives up, clearing the
   // queue, when the device takes nothing for `stall` (a device that died). Returns whether the
-  // position was reached.
-  bool waitUntil(Position end, Position lead, std::chrono::milliseconds stall);
+  // position was reached. With an errand, its descriptor is watched meanwhile and the errand is
+  // run whenever it is readable, except in the last `lead` frames before the wait's end; the audio
+  // thread ends the wait the moment the position is reached, so the wait ends as precisely as
+  // without one, and the position goes first when both are ready at once.
+  bool waitUntil(Position end, Position lead, std::chrono::milliseconds stall,
+                 const Errand* errand = nullptr);
   // The position at which everything queued has been taken.
   Position queuedEnd() const;
 
@@ -72,6 +89,10 @@ class AudioQueue {
     bool noWait = false;
   };
   void cutNoWaitLocked();
+  void wakeWaiterIfDue();
+  // Waits, unlocked, for the position, and (errandToo) for the errand's descriptor; runs the
+  // errand when only that is ready. False when the descriptor cannot be watched.
+  bool waitOrRunErrand(const Errand& errand, bool errandToo, std::chrono::milliseconds limit);
 
   bool quietFor(std::chrono::milliseconds quiet) const;
 
@@ -85,6 +106,10 @@ class AudioQueue {
   std::chrono::steady_clock::time_point lastSound_ = std::chrono::steady_clock::now();
   bool shuttingDown_ = false;
   std::function<void()> clipStarted_;
+  // Written by the audio thread when a waiter with an errand is to wake: the position it waits for
+  // has been reached, or nothing is left to play.
+  UniqueFd reached_;
+  std::optional<Position> wakeAt_;
 };
 
 }  // namespace orvane::sdl

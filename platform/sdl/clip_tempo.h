@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The clip set played faster for an operator who listens at two or three times normal speed: each
 // clip is time-stretched once, when it is loaded, keeping its pitch (SoundTouch's WSOLA, set up for
 // speech). A stretched clip starts and ends where the recording does, so clips still follow one

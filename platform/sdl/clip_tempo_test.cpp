@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The clip rate: clips played faster keep their pitch, start where the recording starts, and
 // last exactly the recorded length divided by the rate.
 #include "platform/sdl/clip_tempo.h"

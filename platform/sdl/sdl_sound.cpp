@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/sdl/sdl_sound.h"
 
 #include "platform/sdl/clip_tempo.h"
@@ -137,6 +138,18 @@ void SdlSound::closeWhenQuiet() {
   }
 }
 
+void SdlSound::serveWhileWaiting(int fd, std::function<void()> dispatch) {
+  if (fd < 0 || !dispatch) {
+    errand_.reset();
+    return;
+  }
+  errand_ = sdl::AudioQueue::Errand{fd, [this, dispatch = std::move(dispatch)] {
+                                      runningErrand_ = true;
+                                      dispatch();
+                                      runningErrand_ = false;
+                                    }};
+}
+
 bool SdlSound::playBlocking(const std::string& path) {
   sdl::AudioQueue::Position end = 0;
   if (!start(path, false, &end)) return false;
@@ -152,7 +165,8 @@ bool SdlSound::playPause(const std::string& path, bool audible) {
 bool SdlSound::waitUntilNearlyPlayed(sdl::AudioQueue::Position end) {
   // Return while about one device buffer is left: the next clip is appended in time to follow
   // without a gap, and the program never runs more than that ahead of what is heard.
-  return queue_.waitUntil(end, static_cast<sdl::AudioQueue::Position>(bufferFrames_), kStallLimit);
+  return queue_.waitUntil(end, static_cast<sdl::AudioQueue::Position>(bufferFrames_), kStallLimit,
+                          errand_ ? &*errand_ : nullptr);
 }
 
 bool SdlSound::playNoWait(const std::string& path) {
@@ -165,7 +179,8 @@ void SdlSound::stop() {
 
 bool SdlSound::start(const std::string& path, bool noWait, sdl::AudioQueue::Position* end,
                      Pace pace) {
-  if (!audioStarted_) return false;
+  // Asked for by the errand run inside a blocking play's wait: that play's clip is sounding.
+  if (!audioStarted_ || runningErrand_) return false;
   // A clip still sounding from a no-wait play ends when the next clip starts, even when that
   // clip turns out to be missing.
   queue_.cutNoWait();

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Clip playback on SDL2 audio. The device is opened at the clips' own format (16-bit mono
 // 22050 Hz); clips in another format are converted when they are loaded. A blocking play returns
 // when about one device buffer of its clip is left, so the next clip of a readout is queued before
@@ -19,6 +20,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -54,6 +56,15 @@ class SdlSound final : public SoundPlayer {
   void stop() override;
   bool playPause(const std::string& path, bool audible) override;
 
+  // Makes every blocking play serve something else while it waits for its clip: whenever fd is
+  // readable, dispatch() is called on the program's thread, and the wait goes on to the clip's end
+  // as precisely as without it. Not in the last device buffer or so before the play returns: a
+  // busy machine may take the thread away for a while after a dispatch, and the next clip of a
+  // readout must still be queued in time (what comes then is served in the next clip's wait). For
+  // the network: a client is answered while the panel speaks. dispatch() runs inside a clip's play,
+  // so a clip it asks for plays nothing (the play returns false). fd -1 stops it.
+  void serveWhileWaiting(int fd, std::function<void()> dispatch);
+
   // Whether the sound device could be opened the last time it was needed.
   bool hasDevice() const { return deviceUsable_; }
   // Frames per device buffer, 0 while no device has ever been opened.
@@ -87,6 +98,8 @@ class SdlSound final : public SoundPlayer {
   int clipRate_;
   sdl::AudioQueue queue_;
   bool audioStarted_ = false;
+  std::optional<sdl::AudioQueue::Errand> errand_;
+  bool runningErrand_ = false;
   // Held while the device is opened or closed: the program's thread opens it, the closing
   // thread closes it.
   std::mutex deviceMutex_;

@@ -1,18 +1,22 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Clip playback through SDL's disk audio driver, which writes the device's samples to a file in
 // real time: what comes out of the "speaker" can be read back sample for sample.
 #include "platform/sdl/sdl_sound.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/fsuid.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <mutex>
 #include <optional>
@@ -20,6 +24,9 @@
 #include <thread>
 #include <utility>
 #include <vector>
+
+#include "platform/posix/loopback_client.h"
+#include "platform/posix/posix_network.h"
 
 namespace orvane {
 namespace {
@@ -189,6 +196,23 @@ std::vector<std::int16_t> joined(std::initializer_list<const std::vector<std::in
   return all;
 }
 
+// The longest silence between consecutive clips in the output, in frames, with a line for the
+// test's log.
+std::size_t largestGap(const std::vector<std::int16_t>& out, int bufferFrames, int clips) {
+  const auto runs = soundRuns(out);
+  std::size_t gapTotal = 0, gapMax = 0;
+  for (std::size_t i = 1; i < runs.size(); ++i) {
+    const std::size_t gap = runs[i].start - (runs[i - 1].start + runs[i - 1].samples.size());
+    gapTotal += gap;
+    gapMax = std::max(gapMax, gap);
+  }
+  std::cout << "device buffer " << bufferFrames << " frames; " << runs.size()
+            << " stretches of sound for " << clips << " clips; silence between clips: total "
+            << gapTotal << " frames, largest " << gapMax << " frames ("
+            << static_cast<double>(gapMax) * 1000.0 / SdlSound::kRate << " ms)\n";
+  return gapMax;
+}
+
 TEST_F(DiskSound, BlockingClipsInARowComeOutWholeInOrderWithoutGaps) {
   const auto a = pattern(1, 1500), b = pattern(2, 2205), c = pattern(3, 1000);
   const std::string fa = clipFile("a.wav", a), fb = clipFile("b.wav", b), fc = clipFile("c.wav", c);
@@ -206,22 +230,133 @@ TEST_F(DiskSound, BlockingClipsInARowComeOutWholeInOrderWithoutGaps) {
   }
   const auto out = heard();
   EXPECT_EQ(allSound(out), joined({&a, &b, &c, &c, &a})) << "every sample of every clip, in order";
-
-  // Silence between consecutive clips: where each clip should start against where it starts.
-  const auto runs = soundRuns(out);
-  std::size_t gapTotal = 0, gapMax = 0;
-  for (std::size_t i = 1; i < runs.size(); ++i) {
-    const std::size_t gap = runs[i].start - (runs[i - 1].start + runs[i - 1].samples.size());
-    gapTotal += gap;
-    gapMax = std::max(gapMax, gap);
-  }
-  std::cout << "device buffer " << bufferFrames << " frames; " << runs.size()
-            << " stretches of sound for 5 clips; silence between clips: total " << gapTotal
-            << " frames, largest " << gapMax << " frames ("
-            << static_cast<double>(gapMax) * 1000.0 / SdlSound::kRate << " ms)\n";
   // A late append could insert at most about a buffer of silence; waiting for the queue to run
   // dry inserts several.
-  EXPECT_LE(gapMax, static_cast<std::size_t>(bufferFrames));
+  EXPECT_LE(largestGap(out, bufferFrames, 5), static_cast<std::size_t>(bufferFrames));
+}
+
+// The panel's network, served from inside a blocking play's wait as main sets it up: a listener on
+// the loopback interface whose clients get "RPRT 0" for every line they send.
+class ServedNetwork {
+ public:
+  explicit ServedNetwork(SdlSound& sound) : sound_(sound) {
+    std::string whyNot;
+    listener_ = network_.listen("127.0.0.1", 0, whyNot);
+    EXPECT_NE(listener_, nullptr) << whyNot;
+    network_.setActivityHandler([this] { serve(); });
+    sound.serveWhileWaiting(network_.waitFd(), [this] { network_.dispatch(); });
+  }
+  ~ServedNetwork() { sound_.serveWhileWaiting(-1, nullptr); }
+  ServedNetwork(const ServedNetwork&) = delete;
+  ServedNetwork& operator=(const ServedNetwork&) = delete;
+  int port() const {
+    const std::string name = listener_ ? listener_->localName() : ":0";
+    return std::stoi(name.substr(name.rfind(':') + 1));
+  }
+  // Waits, without serving it, until the network has news.
+  bool hasNews() {
+    pollfd fd{network_.waitFd(), POLLIN, 0};
+    return ::poll(&fd, 1, 10000) == 1;
+  }
+  // Serves the network as the panel's event wait does, until done() holds.
+  void serveUntil(const std::function<bool()>& done) {
+    while (!done()) {
+      pollfd fd{network_.waitFd(), POLLIN, 0};
+      ::poll(&fd, 1, 10);
+      network_.dispatch();
+    }
+  }
+  int linesAnswered() const { return answered_; }
+  // What a clip asked for from inside the network's handler did.
+  std::optional<bool> nestedPlay() const { return nestedPlay_; }
+  std::string nestedClip;
+
+ private:
+  void serve() {
+    while (auto client = listener_->accept()) clients_.push_back(std::move(client));
+    for (auto& client : clients_) {
+      for (std::string bytes; !(bytes = client->receive(256)).empty();) {
+        for (char c : bytes) {
+          if (c != '\n') continue;
+          client->send("RPRT 0\n");
+          ++answered_;
+          if (!nestedClip.empty() && !nestedPlay_) nestedPlay_ = sound_.playBlocking(nestedClip);
+        }
+      }
+    }
+  }
+
+  SdlSound& sound_;
+  PosixNetwork network_;
+  std::unique_ptr<Listener> listener_;
+  std::vector<std::unique_ptr<Connection>> clients_;
+  int answered_ = 0;
+  std::optional<bool> nestedPlay_;
+};
+
+TEST_F(DiskSound, AClientIsAnsweredWhileALongClipPlays) {
+  const auto help = pattern(5, SdlSound::kRate), a = pattern(1, 800);
+  const std::string fhelp = clipFile("help.wav", help), fa = clipFile("a.wav", a);
+  std::atomic<bool> playing{true};
+  std::atomic<bool> answeredWhilePlaying{false};
+  {
+    SdlSound sound;
+    ServedNetwork network(sound);
+    network.nestedClip = fa;
+    // The client's line is on its way before the clip starts: only the clip's wait can answer it.
+    testing::LoopbackClient client(network.port());
+    ASSERT_TRUE(client.connected() && client.send("f\n"));
+    ASSERT_TRUE(network.hasNews());
+    std::thread listening([&] {
+      const std::string answer = client.receive(64, std::chrono::seconds(10));
+      answeredWhilePlaying = answer == "RPRT 0\n" && playing;
+    });
+    EXPECT_TRUE(sound.playBlocking(fhelp));
+    playing = false;
+    listening.join();
+    EXPECT_EQ(network.linesAnswered(), 1);
+    EXPECT_EQ(network.nestedPlay(), std::optional<bool>(false))
+        << "a clip asked for inside the wait of another must play nothing";
+  }
+  EXPECT_TRUE(answeredWhilePlaying) << "the client waited for the clip to end";
+  EXPECT_EQ(allSound(heard()), help) << "the clip plays whole, and nothing else";
+}
+
+TEST_F(DiskSound, AReadoutIsGaplessWhileAClientKeepsAsking) {
+  const auto a = pattern(1, 1500), b = pattern(2, 2205), c = pattern(3, 1000);
+  const std::string fa = clipFile("a.wav", a), fb = clipFile("b.wav", b), fc = clipFile("c.wav", c);
+  int bufferFrames = 0;
+  int answers = 0;
+  {
+    SdlSound sound;
+    ASSERT_TRUE(sound.hasDevice());
+    bufferFrames = sound.deviceBufferFrames();
+    ServedNetwork network(sound);
+    testing::LoopbackClient client(network.port());
+    ASSERT_TRUE(client.connected());
+    // A digital-mode program asking for the frequency over and over while the readout runs.
+    std::atomic<bool> reading{true};
+    std::atomic<bool> asked{false};
+    std::thread asking([&] {
+      while (reading && client.send("f\n")) {
+        if (client.receive(64, std::chrono::seconds(10)).empty()) break;
+        ++answers;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      }
+      asked = true;
+    });
+    for (const std::string* clip : {&fa, &fb, &fc, &fc, &fa})
+      EXPECT_TRUE(sound.playBlocking(*clip));
+    reading = false;
+    // The last question may come after the last clip: the panel's event wait answers it.
+    network.serveUntil([&] { return asked.load(); });
+    asking.join();
+  }
+  std::cout << answers << " questions answered during the readout\n";
+  EXPECT_GT(answers, 0) << "the client was never answered during the readout";
+  const auto out = heard();
+  EXPECT_EQ(allSound(out), joined({&a, &b, &c, &c, &a})) << "every sample of every clip, in order";
+  EXPECT_LE(largestGap(out, bufferFrames, 5), static_cast<std::size_t>(bufferFrames));
 }
 
 // An open device keeps its thread writing silence; the player lets it go when there is nothing to

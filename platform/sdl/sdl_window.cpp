@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/sdl/sdl_window.h"
 
 #include <SDL_ttf.h>
@@ -159,7 +160,24 @@ bool SdlWindow::open(const WindowSpec& spec, WindowEventHandler handler) {
   state_ = State::Open;
   catchHangUp();
   repaint();
+  startWatching();
   return true;
+}
+
+void SdlWindow::watch(int fd, std::function<void()> ready) {
+  watcher_.reset();
+  watchedFd_ = fd;
+  ready_ = std::move(ready);
+  if (state_ == State::Open) startWatching();
+}
+
+void SdlWindow::startWatching() {
+  if (watchedFd_ < 0 || !ready_) return;
+  // One event type for the program's whole run: SDL hands out a limited number.
+  static const Uint32 registered = SDL_RegisterEvents(1);
+  if (registered == static_cast<Uint32>(-1)) return;
+  readyEvent_ = registered;
+  watcher_ = std::make_unique<sdl::DescriptorWatcher>(watchedFd_, readyEvent_);
 }
 
 // The panel's layout assumes a 950x500 rectangle including the frame, as on Windows. Some window
@@ -188,6 +206,8 @@ bool SdlWindow::makeBackingSurface() {
 
 void SdlWindow::close() {
   if (state_ != State::Open) return;
+  // Before SDL's events go: the watcher pushes into their queue.
+  watcher_.reset();
   timers_.clear();
   standing_.clear();
   SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
@@ -338,6 +358,13 @@ bool SdlWindow::deliverDueTicks() {
 }
 
 void SdlWindow::dispatch(const SDL_Event& event) {
+  if (readyEvent_ != 0 && event.type == readyEvent_) {
+    if (ready_) ready_();
+    // Only now: what ready() has not taken makes the descriptor readable again at once. The
+    // window may have been closed meanwhile, and the watcher with it.
+    if (watcher_) watcher_->rearm();
+    return;
+  }
   switch (event.type) {
     case SDL_QUIT:  // also SIGINT and SIGTERM, which SDL turns into a quit event (SIGHUP: above)
       deliver(WindowEventKind::CloseRequest);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window on SDL2: a fixed-size window with a persistent backing surface that every print
 // draws into, the keyboard as Windows virtual-key codes, and coalescing periodic timers.
 #pragma once
@@ -6,11 +7,13 @@
 
 #include <chrono>
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/sdl/descriptor_watcher.h"
 #include "platform/sdl/sdl_fonts.h"
 #include "platform/tick_grid.h"
 
@@ -46,6 +49,12 @@ class SdlWindow final : public Window {
   void startTimer(int id, int periodMs) override;
   void stopTimer(int id) override;
   void waitAndDispatch() override;
+
+  // Makes the wait for events also end when fd becomes readable (the network's epoll descriptor),
+  // and calls ready() from waitAndDispatch, on the program's thread, when it has. ready() must take
+  // away what made fd readable. Watched from open() to close(); may be called before open(). A
+  // small thread of the window's own watches fd and wakes the wait; it touches nothing else.
+  void watch(int fd, std::function<void()> ready);
 
   // The SDL window while open, else nullptr. For tests and diagnostics only.
   SDL_Window* nativeWindow() const { return window_.get(); }
@@ -84,6 +93,7 @@ class SdlWindow final : public Window {
   bool deliverDueTicks();
   const StandingPrint* standingPrint(std::string_view text) const;
   void rememberPrint(const SDL_Rect& area, std::string_view text);
+  void startWatching();
 
   enum class State { NeverOpened, Open, Closed };
   State state_ = State::NeverOpened;
@@ -101,6 +111,10 @@ class SdlWindow final : public Window {
   int printY_ = 0;
   TickGrid timers_;
   std::vector<StandingPrint> standing_;
+  int watchedFd_ = -1;
+  std::function<void()> ready_;
+  Uint32 readyEvent_ = 0;  // the SDL event type the watcher's wake-ups come as; 0 before open()
+  std::unique_ptr<sdl::DescriptorWatcher> watcher_;
 };
 
 }  // namespace orvane

@@ -1,17 +1,26 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window class on SDL's offscreen video driver: print semantics read back from the window's
 // own surface, the timer, and event delivery. The same window on a real X display is tested by
 // tests/sdl/window_test.sh.
 #include "platform/sdl/sdl_window.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <string>
 #include <vector>
 
 #include "platform/keycodes.h"
+#include "platform/posix/safety_net.h"
+#include "platform/posix/unique_fd.h"
 
 namespace orvane {
 namespace {
@@ -288,6 +297,80 @@ TEST_F(SdlWindowTest, ClosingFromTheHandlerDropsTheRestOfTheQueue) {
   EXPECT_EQ(delivered, 1);
   EXPECT_EQ(window.nativeWindow(), nullptr);
   window.waitAndDispatch();  // returns at once
+}
+
+// A pipe stands for the network's descriptor: readable while a byte is in it.
+class WatchedPipe {
+ public:
+  WatchedPipe() {
+    int fds[2] = {-1, -1};
+    if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    read_.reset(fds[0]);
+    write_.reset(fds[1]);
+  }
+  int fd() const { return read_.get(); }
+  void put(char c) { (void)::write(write_.get(), &c, 1); }
+  std::string take() {
+    std::string taken;
+    for (char c = 0; ::read(read_.get(), &c, 1) == 1;) taken += c;
+    return taken;
+  }
+
+ private:
+  UniqueFd read_;
+  UniqueFd write_;
+};
+
+// Runs the window's event loop until done() holds; false when the safety net had to end it.
+bool runUntil(SdlWindow& window, const Recorder& r, const std::function<bool()>& done) {
+  const auto closed = [&r] {
+    for (const WindowEvent& e : r.events)
+      if (e.kind == WindowEventKind::CloseRequest) return true;
+    return false;
+  };
+  while (!done()) {
+    if (closed()) return false;
+    window.waitAndDispatch();
+  }
+  return true;
+}
+
+TEST_F(SdlWindowTest, AWatchedDescriptorEndsTheWaitWithNoTimerRunning) {
+  WatchedPipe pipe;
+  SdlWindow window;
+  Recorder r;
+  std::string served;
+  // Watched before the window opens, as main does it.
+  window.watch(pipe.fd(), [&] { served += pipe.take(); });
+  ASSERT_TRUE(window.open(kSpec, r.handler()));
+  testing::SafetyNet safetyNet(std::chrono::seconds(10), pushQuit);
+  for (const std::string expected : {"a", "ab", "abc"}) {
+    pipe.put(expected.back());
+    ASSERT_TRUE(runUntil(window, r, [&] { return served == expected; }))
+        << "only the safety net ended the wait; served: " << served;
+  }
+}
+
+TEST_F(SdlWindowTest, AWatchedDescriptorLeftReadableWakesTheWaitOnceAtATime) {
+  WatchedPipe pipe;
+  SdlWindow window;
+  Recorder r;
+  int served = 0;
+  // ready() takes nothing: the descriptor stays readable all along.
+  window.watch(pipe.fd(), [&] { ++served; });
+  ASSERT_TRUE(window.open(kSpec, r.handler()));
+  pipe.put('x');
+  testing::SafetyNet safetyNet(std::chrono::seconds(10), pushQuit);
+  for (int i = 1; i <= 20; ++i) {
+    ASSERT_TRUE(runUntil(window, r, [&] { return served >= i; }));
+    EXPECT_LE(SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_USEREVENT, SDL_LASTEVENT), 1)
+        << "wake-ups pile up in the queue";
+  }
+  // Closing with a wake-up on its way stops the watcher; nothing is served any more.
+  window.close();
+  const int before = served;
+  window.waitAndDispatch();
+  EXPECT_EQ(served, before);
 }
 
 }  // namespace

@@ -1,33 +1,80 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opens the main window exactly as the panel does, carries out a script of prints and fonts given
 // on the command line, and logs every event it receives, one line each on standard output, until
 // it gets a close request. The real-window tests drive it with xdotool and look at the screen.
 //
 //   window_probe [--title TITLE] COMMAND...
 //   commands:  "at X Y"  "print TEXT"  "font FACE POINTS WEIGHT"  "timer ID MS"  "stoptimer ID"
-//              "width TEXT"  "rss"
-//   log:       "open ok|failed", "print X Y WIDTH", "width WIDTH", "rss KB", "ready",
-//              "keydown VK", "keyup VK", "tick", "close"
+//              "width TEXT"  "rss"  "listen" (on 127.0.0.1, a free port; every line a client sends
+//              is logged and answered "RPRT 0")
+//   log:       "open ok|failed", "print X Y WIDTH", "width WIDTH", "rss KB", "listening PORT",
+//              "ready", "keydown VK", "keyup VK", "tick", "net LINE", "close"
 #include <cstdio>
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "platform/posix/posix_network.h"
 #include "platform/sdl/sdl_window.h"
 
 namespace {
 
+void log(const std::string& line) {
+  std::cout << line << std::endl;
+}
+
+// Clients on the loopback interface, served from the window's event wait.
+class LineServer {
+ public:
+  explicit LineServer(orvane::SdlWindow& window) {
+    std::string whyNot;
+    listener_ = network_.listen("127.0.0.1", 0, whyNot);
+    if (!listener_) {
+      log("listen failed: " + whyNot);
+      return;
+    }
+    const std::string name = listener_->localName();
+    log("listening " + name.substr(name.rfind(':') + 1));
+    network_.setActivityHandler([this] { serve(); });
+    window.watch(network_.waitFd(), [this] { network_.dispatch(); });
+  }
+
+ private:
+  void serve() {
+    while (auto client = listener_->accept()) clients_.push_back(Client{std::move(client), {}});
+    for (Client& client : clients_) {
+      for (std::string bytes; !(bytes = client.connection->receive(256)).empty();) {
+        client.line += bytes;
+        for (auto end = client.line.find('\n'); end != std::string::npos;
+             end = client.line.find('\n')) {
+          log("net " + client.line.substr(0, end));
+          client.line.erase(0, end + 1);
+          client.connection->send("RPRT 0\n");
+        }
+      }
+    }
+  }
+
+  struct Client {
+    std::unique_ptr<orvane::Connection> connection;
+    std::string line;
+  };
+  orvane::PosixNetwork network_;
+  std::unique_ptr<orvane::Listener> listener_;
+  std::vector<Client> clients_;
+};
+
 struct Probe {
+  // Before the window, so that it goes after it: the window watches its descriptor.
+  std::unique_ptr<LineServer> server;
   orvane::SdlWindow window;
   int x = 0;
   int y = 0;
   bool running = true;
 };
-
-void log(const std::string& line) {
-  std::cout << line << std::endl;
-}
 
 std::string residentKilobytes() {
   std::ifstream status("/proc/self/status");
@@ -74,6 +121,8 @@ bool runCommand(Probe& probe, const std::string& command) {
     probe.window.stopTimer(id);
   } else if (verb == "rss") {
     log("rss " + residentKilobytes());
+  } else if (verb == "listen") {
+    probe.server = std::make_unique<LineServer>(probe.window);
   } else {
     std::cerr << "window_probe: unknown command: " << command << "\n";
     return false;

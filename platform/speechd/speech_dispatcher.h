@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The system's speech service on Linux: speech-dispatcher, which the desktop's and the console's
 // screen readers speak through, so the panel speaks in the voice, language, rate, pitch and volume
 // the operator has set up there (spd-conf, ~/.config/speech-dispatcher/speechd.conf).

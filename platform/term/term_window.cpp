@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/term/term_window.h"
 
 #include <termios.h>
@@ -94,8 +95,16 @@ void TermWindow::waitAndDispatch() {
       const auto wait = std::chrono::ceil<std::chrono::milliseconds>(*deadline - Clock::now());
       timeoutMs = static_cast<int>(std::clamp<long long>(wait.count(), 0, INT_MAX));
     }
-    session_->wait(timeoutMs);
+    if (session_->wait(timeoutMs, ready_ ? watchedFd_ : -1)) {
+      ready_();
+      return;
+    }
   }
+}
+
+void TermWindow::watch(int fd, std::function<void()> ready) {
+  watchedFd_ = fd;
+  ready_ = std::move(ready);
 }
 
 // Delivers one tick for every timer that is due. Returns whether any was.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The panel's main window as a terminal: keys from the terminal the panel was started from, the
 // screen as text on standard output, the timers on the program's own thread. For a station without
 // a desktop (a small computer on its text console, a remote shell) and for an operator who reads a
@@ -7,6 +8,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -57,7 +59,13 @@ class TermWindow final : public Window {
   // due: a close request (SIGTERM, SIGINT, SIGHUP, Ctrl-C, the terminal gone), the ticks, then the
   // keys in the order they were typed. Each key press is a key-down followed at once by its
   // key-up: the terminal tells of no key going up, and a held key's repeats are left out here.
+  // Returns also once the watched descriptor's news has been served (see watch()).
   void waitAndDispatch() override;
+
+  // Makes the wait also end when fd becomes readable (the network's epoll descriptor); ready() is
+  // then called from waitAndDispatch on the program's thread, and must take away what made fd
+  // readable. May be called before open().
+  void watch(int fd, std::function<void()> ready);
 
  private:
   using Clock = term::KeyClock;
@@ -82,6 +90,8 @@ class TermWindow final : public Window {
   term::RepeatFilter repeats_;
   std::vector<int> presses_;  // decided, not yet delivered
   TickGrid timers_;
+  int watchedFd_ = -1;
+  std::function<void()> ready_;
 };
 
 }  // namespace orvane

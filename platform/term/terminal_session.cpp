@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/term/terminal_session.h"
 
 #include <fcntl.h>
@@ -256,12 +257,14 @@ void TerminalSession::wake() {
   (void)::write(wakeWrite_.get(), "k", 1);
 }
 
-void TerminalSession::wait(int timeoutMs) {
-  pollfd fd{wakeRead_.get(), POLLIN, 0};
-  if (closeSignalled == 0) ::poll(&fd, 1, timeoutMs);
+bool TerminalSession::wait(int timeoutMs, int watchedFd) {
+  // poll passes over a negative descriptor.
+  std::array<pollfd, 2> fds{{{wakeRead_.get(), POLLIN, 0}, {watchedFd, POLLIN, 0}}};
+  const bool woken = closeSignalled == 0 && ::poll(fds.data(), fds.size(), timeoutMs) > 0;
   std::array<char, 64> drain{};
   while (::read(wakeRead_.get(), drain.data(), drain.size()) > 0) {
   }
+  return woken && (fds[1].revents & POLLIN) != 0;
 }
 
 std::vector<TerminalSession::Chunk> TerminalSession::takeInput() {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The terminal the panel runs in, taken over for the length of a run: raw mode (every key as it
 // is typed, no echo, Ctrl-C and Ctrl-Z as keys), the signals that end a run the orderly way, and a
 // reader that notes when each key arrived. Everything is given back as it was found on every way
@@ -32,9 +33,10 @@ class TerminalSession {
   TerminalSession(const TerminalSession&) = delete;
   TerminalSession& operator=(const TerminalSession&) = delete;
 
-  // Waits until input has arrived, a close signal has come or the terminal has gone, or until
-  // timeoutMs has passed (-1: no limit).
-  void wait(int timeoutMs);
+  // Waits until input has arrived, a close signal has come or the terminal has gone, until
+  // watchedFd is readable (when it is not -1), or until timeoutMs has passed (-1: no limit).
+  // Returns whether watchedFd is readable.
+  bool wait(int timeoutMs, int watchedFd = -1);
   // What has been read since the last call, in order.
   std::vector<Chunk> takeInput();
   // The terminal has gone away (hung up): no key will come any more. Once only.

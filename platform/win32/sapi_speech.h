@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The system's speech service on Windows: SAPI 5, whose default voice and rate are what the
 // operator chose in the Speech control panel (and what Narrator and many screen readers use).
 // SAPI speaks asynchronously by itself, so no thread of ours waits for it.

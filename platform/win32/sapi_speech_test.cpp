@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Windows speech service's logic on fake voices (Wine has no SAPI 5 voice to speak with), and
 // the real COM voice asked for under whatever SAPI the system has: it must answer at once either
 // way, with a reason when it cannot speak.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/win32/win32_sound.h"
 
 #include <algorithm>
@@ -50,6 +51,8 @@ WAVEFORMATEX waveFormat(const PcmFormat& format) {
 Win32Sound::Win32Sound() : bufferDone_(::CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}
 
 Win32Sound::~Win32Sound() {
+  // Whatever it served may be gone by now.
+  serveWhileWaiting(nullptr, nullptr);
   cutNoWait();
   waitForEverything();
   closeDevice();
@@ -82,7 +85,19 @@ bool Win32Sound::playNoWait(const std::string& path) {
 }
 
 void Win32Sound::stop() {
-  cutNoWait();
+  // From inside a wait, whose buffer must stay where it is; nothing cuttable sounds then anyway.
+  if (!runningErrand_) cutNoWait();
+}
+
+void Win32Sound::serveWhileWaiting(HANDLE handle, std::function<void()> dispatch) {
+  errandHandle_ = dispatch ? handle : nullptr;
+  errand_ = std::move(dispatch);
+}
+
+void Win32Sound::runErrand() {
+  runningErrand_ = true;
+  errand_();
+  runningErrand_ = false;
 }
 
 void Win32Sound::cutNoWait() {
@@ -138,12 +153,23 @@ bool Win32Sound::waitUntilPlayed(std::size_t until) {
     } else if (now - lastMoved > kStallMs) {
       return false;
     }
-    ::Sleep(kPollMs);
+    // Close to the end the errand waits: a busy machine may take the thread away for a while
+    // after it, and the next clip must be queued in time. It is run in the next clip's wait
+    // instead, or by the window's wait.
+    const bool errandToo =
+        errandHandle_ != nullptr && static_cast<std::size_t>(left) > leadFrames();
+    if (!errandToo) {
+      ::Sleep(kPollMs);
+    } else if (::WaitForSingleObject(errandHandle_, kPollMs) == WAIT_OBJECT_0) {
+      runErrand();
+    }
   }
 }
 
 // Queues the clip; a blocking clip in two parts, whose first one waitedFor_ then names.
 bool Win32Sound::start(const std::string& path, bool noWait, bool silent) {
+  // Asked for by the errand run inside a wait: the clip waited for is sounding.
+  if (runningErrand_) return false;
   // A clip still sounding from a no-wait play ends when the next clip starts, even when that clip
   // turns out to be missing.
   cutNoWait();
@@ -243,7 +269,12 @@ bool Win32Sound::waitUntilDone(const Buffer& buffer) {
     if (waited >= limit) return false;
     // The event is set whenever the device finishes a buffer; the flag says whether it was this
     // one. A buffer finished between the test and the wait has set the event already.
-    ::WaitForSingleObject(bufferDone_.get(), static_cast<DWORD>(limit - waited));
+    const HANDLE handles[] = {bufferDone_.get(), errandHandle_};
+    const DWORD count = errandHandle_ != nullptr ? 2 : 1;
+    if (::WaitForMultipleObjects(count, handles, FALSE, static_cast<DWORD>(limit - waited)) ==
+        WAIT_OBJECT_0 + 1) {
+      runErrand();
+    }
   }
   return true;
 }

@@ -1,9 +1,11 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Clip playback through the Windows waveOut interface, at each clip's own PCM format. The device
 // is opened at the first clip and kept open while the clips keep its format, so the next clip of a
 // readout is queued behind the end of the previous one and the readout sounds as one phrase.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <list>
 #include <memory>
 #include <optional>
@@ -38,6 +40,15 @@ class Win32Sound final : public SoundPlayer {
   // No clip rate on Windows: an audible pause is the clip played to its end.
   bool playPause(const std::string& path, bool audible) override;
 
+  // Makes every wait for the device serve something else meanwhile: whenever handle is signalled,
+  // dispatch() is called on the program's thread (and must reset it), and the wait goes on; not in
+  // the last few tens of milliseconds before a blocking play returns, so that the next clip of a
+  // readout is still queued in time on a busy machine. For
+  // the network: a client is answered while the panel speaks. dispatch() runs inside a play, so a
+  // clip it asks for plays nothing (the play returns false), and a stop() it asks for does
+  // nothing. nullptr stops it.
+  void serveWhileWaiting(HANDLE handle, std::function<void()> dispatch);
+
  private:
   // One buffer handed to the device; it must stay in place until the device is done with it.
   struct Buffer {
@@ -60,6 +71,7 @@ class Win32Sound final : public SoundPlayer {
   std::size_t leadFrames() const;
   std::optional<std::uint32_t> framesPlayed();
   bool waitUntilPlayed(std::size_t until);
+  void runErrand();
 
   HWAVEOUT device_ = nullptr;
   PcmFormat deviceFormat_;
@@ -70,6 +82,9 @@ class Win32Sound final : public SoundPlayer {
   // Frames handed to the device since it was opened or last reset: where the play position will
   // stand once everything queued has been played.
   std::size_t framesQueued_ = 0;
+  HANDLE errandHandle_ = nullptr;
+  std::function<void()> errand_;
+  bool runningErrand_ = false;
 };
 
 }  // namespace orvane

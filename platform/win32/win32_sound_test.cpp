@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The waveOut clip player. Under Wine (tests/win32/wine_run.sh) the sound device is an ALSA device
 // that takes the samples in real time; with ORVANE_WINE_SOUND_CAPTURE it also writes them to that
 // file, which the tests then read back through Wine's drive Z:.
@@ -9,9 +10,12 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/win32/win32_network.h"
 #include "platform/win32/win32_sound.h"
 
 namespace orvane {
@@ -117,6 +121,44 @@ TEST(Win32Sound, AReadoutIsHeardWholeInOrderWithoutGapsAndHelpIsCutOffByTheNextC
   for (const std::string& clip : clips) std::remove(clip.c_str());
   std::remove(help.c_str());
   std::remove(last.c_str());
+}
+
+// The network served from inside a blocking clip's wait, as main_win32 sets it up: a client's line,
+// sent before the clip starts, is answered before the clip has played out.
+TEST(Win32Sound, AClientIsAnsweredWhileAClipPlays) {
+  Win32Network network;
+  std::string whyNot;
+  std::unique_ptr<Listener> listener = network.listen("127.0.0.1", 0, whyNot);
+  ASSERT_NE(listener, nullptr) << whyNot;
+  const std::string name = listener->localName();
+  std::unique_ptr<Connection> client =
+      network.connect("127.0.0.1", std::stoi(name.substr(name.rfind(':') + 1)), whyNot);
+  ASSERT_NE(client, nullptr) << whyNot;
+  ASSERT_TRUE(client->send("f\n"));
+
+  const std::string clip = writeFile("orvane-long.wav", wavFile(22050 * 3, 1000));
+  const std::string other = writeFile("orvane-other.wav", wavFile(2205, 2000));
+  Win32Sound sound;
+  std::unique_ptr<Connection> server;
+  std::string heard;
+  std::optional<bool> nestedPlay;
+  network.setActivityHandler([&] {
+    if (!server) server = listener->accept();
+    if (!server) return;
+    for (std::string bytes; !(bytes = server->receive(64)).empty();) {
+      heard += bytes;
+      server->send("RPRT 0\n");
+      if (!nestedPlay) nestedPlay = sound.playBlocking(other);
+    }
+  });
+  sound.serveWhileWaiting(network.waitHandle(), [&network] { network.dispatch(); });
+  // Nothing else serves the network here: only the clip's wait can have answered.
+  EXPECT_TRUE(sound.playBlocking(clip));
+  EXPECT_EQ(heard, "f\n");
+  EXPECT_EQ(nestedPlay, std::optional<bool>(false)) << "a clip asked for inside the wait played";
+  sound.serveWhileWaiting(nullptr, nullptr);
+  std::remove(clip.c_str());
+  std::remove(other.c_str());
 }
 
 }  // namespace

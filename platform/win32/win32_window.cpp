@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/win32/win32_window.h"
 
 #include <algorithm>
@@ -187,16 +188,22 @@ void Win32Window::stopTimer(int id) {
   timers_.erase(timer);
 }
 
+void Win32Window::watch(HANDLE handle, std::function<void()> ready) {
+  watched_ = handle;
+  ready_ = std::move(ready);
+}
+
 void Win32Window::waitAndDispatch() {
   if (state_ != State::Open) return;
   MSG message{};
-  const BOOL got = ::GetMessageW(&message, nullptr, 0, 0);
-  // WM_QUIT (got 0) comes only from outside, e.g. a tool that ends programs politely.
-  if (got == 0 || got == -1) {
-    deliver(WindowEventKind::CloseRequest);
-    return;
+  if (waitForMessageOrHandle(message)) {
+    // WM_QUIT (got 0) comes only from outside, e.g. a tool that ends programs politely.
+    if (message.message == WM_QUIT) {
+      deliver(WindowEventKind::CloseRequest);
+      return;
+    }
+    dispatch(message);
   }
-  dispatch(message);
   // The handler may close the window; whatever is still queued is then dropped.
   while (state_ == State::Open && ::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
     if (message.message == WM_QUIT) {
@@ -205,6 +212,27 @@ void Win32Window::waitAndDispatch() {
     }
     dispatch(message);
   }
+}
+
+// Waits for the next message, or for the watched handle. True with a message taken from the
+// queue (WM_QUIT too; a broken queue counts as one); false when the handle was served instead, or
+// the wait ended for a message that Windows delivered by itself.
+bool Win32Window::waitForMessageOrHandle(MSG& message) {
+  if (watched_ != nullptr && ready_) {
+    // MWMO_INPUTAVAILABLE: messages already waiting end the wait as well, not only new ones.
+    const DWORD woke =
+        ::MsgWaitForMultipleObjectsEx(1, &watched_, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    if (woke == WAIT_OBJECT_0) {
+      ready_();
+      return false;
+    }
+    if (woke != WAIT_FAILED) return false;
+    // A handle that cannot be waited for would end every wait at once: the messages alone, then.
+    watched_ = nullptr;
+  }
+  const BOOL got = ::GetMessageW(&message, nullptr, 0, 0);
+  if (got == -1) message.message = WM_QUIT;
+  return true;
 }
 
 void Win32Window::dispatch(const MSG& message) {

@@ -1,7 +1,9 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window on plain Win32: a window class of its own, GDI text drawn into a memory bitmap as
 // large as the screen, WM_KEYDOWN and WM_KEYUP as the panel's keys, and SetTimer's window timers.
 #pragma once
 
+#include <functional>
 #include <set>
 #include <string>
 
@@ -35,8 +37,14 @@ class Win32Window final : public Window {
   // more than one, so ticks coalesce by themselves.
   void startTimer(int id, int periodMs) override;
   void stopTimer(int id) override;
-  // GetMessage, then PeekMessage until the queue is empty.
+  // GetMessage, then PeekMessage until the queue is empty. With a handle watched, the wait is
+  // MsgWaitForMultipleObjectsEx on it and the message queue; ready() is called when the handle is
+  // signalled, and the messages are taken as before.
   void waitAndDispatch() override;
+
+  // Makes the wait also end when handle is signalled (the network's event); ready() is then called
+  // from waitAndDispatch on the program's thread, and must reset it. May be called before open().
+  void watch(HANDLE handle, std::function<void()> ready);
 
  private:
   static LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -46,6 +54,7 @@ class Win32Window final : public Window {
   void paint();
   void deliver(WindowEventKind kind, int key = 0);
   void dispatch(const MSG& message);
+  bool waitForMessageOrHandle(MSG& message);
 
   enum class State { NeverOpened, Open, Closed };
   State state_ = State::NeverOpened;
@@ -60,6 +69,8 @@ class Win32Window final : public Window {
   int printX_ = 0;
   int printY_ = 0;
   std::set<UINT_PTR> timers_;
+  HANDLE watched_ = nullptr;
+  std::function<void()> ready_;
 };
 
 }  // namespace orvane

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The main window on a real X server (Xvfb, no window manager): title, place and fixed size, the
 # print semantics seen on the screen, repainting after being covered or unmapped, the keyboard as
-# virtual-key codes, close requests from the window and from signals, and finally the frame a
-# window manager (openbox) puts around it.
+# virtual-key codes, close requests from the window and from signals, the event wait woken by a
+# network client, and finally the frame a window manager (openbox) puts around it.
 #
 #   window_test.sh PATH/window_probe PATH/send_close_request
 set -uo pipefail
@@ -143,6 +144,26 @@ kill -TERM "$probe_pid"
 wait_exit "$probe_pid"
 check "SIGTERM arrives as a close request" grep -qx close "$work/bare.log"
 check "and the program ends normally (status $status)" [ "$status" = 0 ]
+
+# --- 1b. the network alone ends the wait: no timer runs, and a client's line is answered ---------
+start_probe net listen || exit 1
+port=$(awk '/^listening/ { print $2 }' "$work/net.log")
+# One line to the probe over TCP, and its answer back.
+exchange_line() {
+  local sock answer=
+  exec {sock}<>"/dev/tcp/127.0.0.1/$port" || return 1
+  printf '%s\n' "$1" >&"$sock"
+  read -r -t 10 answer <&"$sock"
+  exec {sock}>&-
+  [ "$answer" = "RPRT 0" ]
+}
+check "a client's line is answered by a window with no timer running" exchange_line f
+check "and a second client's too" exchange_line F
+check "both lines reached the window's event loop, in order" \
+  [ "$(grep '^net ' "$work/net.log" | tr '\n' ' ')" = "net f net F " ]
+kill -TERM "$probe_pid"
+wait_exit "$probe_pid"
+check "a window watching the network ends normally on SIGTERM (status $status)" [ "$status" = 0 ]
 
 # --- 2. the reference: "LSB " alone at the mode position; SIGINT is a close request --------------
 start_probe reference "font Ariel 50 700" "at 50 45" "print LSB " || exit 1

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The panel in a terminal of its own (no display) speaking through a real speech-dispatcher of the
 # test's own: the start-up, a readout, a toggle and the help as phrases, a key cutting off a
 # readout, and the daemon stopped mid-run: one line on the terminal, then the clip set.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The real panel window under Xvfb speaking through a real speech-dispatcher of the test's own:
 # each kind of message as one phrase in words, a key cutting off a readout still speaking, a
 # notice that nothing cuts off, then the daemon killed mid-run: one line on standard error and the

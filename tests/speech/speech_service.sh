@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # A speech-dispatcher of the test's own, sourced after checks.sh: its own configuration, socket and
 # logs under DIR, no sound device, and one output module whose "synthesiser" writes what it was
 # asked to say to DIR/said.log: "said TEXT" when it starts, "done TEXT" when it has finished. It

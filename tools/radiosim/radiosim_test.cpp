@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // radiosim as the panel meets it: a separate process, its link in a temporary directory, opened
 // through the panel's own serial layer, commanded over its control FIFO, and checked by what
 // comes back on the line and what its log says.
@@ -89,15 +90,19 @@ class RadioSim {
       if (!t.empty() && t[0] != '@' && t[0] != '#') out.push_back(t);
     return out;
   }
-  bool logHas(const std::string& text) const {
-    for (const auto& t : logTexts())
-      if (t == text) return true;
-    return false;
+  bool logHas(const std::string& text) const { return logCount(text) > 0; }
+  int logCount(const std::string& text) const {
+    int n = 0;
+    for (const auto& t : logTexts()) n += t == text ? 1 : 0;
+    return n;
   }
-  // Sends a control line and returns once radiosim has logged taking it.
+  // Sends a control line and returns once radiosim has logged taking it (the same line sent
+  // before counts only once).
   bool control(const std::string& line) {
+    const auto taken = [&] { return logCount("@" + line) + logCount("@? " + line); };
+    const int before = taken();
     { std::ofstream(controlPath()) << line << "\n"; }
-    return waitUntil([&] { return logHas("@" + line) || logHas("@? " + line); });
+    return waitUntil([&] { return taken() > before; });
   }
 
   TempDir dir;
@@ -201,8 +206,11 @@ TEST_F(RadioSimTest, SetCommandsOfThePanelAreAppliedAsTheRadioWould) {
       {"AG0050", "AG0;", "AG0050;"},
       {"RG255", "RG;", "RG255;"},
       {"RG015", "RG;", "RG015;"},
-      {"BW0300", "BW;", "BW0300;"},
-      {"BW0050", "BW;", "BW0050;"},
+      {"SH03", "SH;", "SH03;"},  // in AM, the last of its four high cuts
+      {"MD2", "MD;", "MD2;"},
+      {"SH11", "SH;", "SH11;"},  // in SSB, the last of twelve
+      {"MD3", "MD;", "MD3;"},
+      {"FW0500", "FW;", "FW0500;"},  // in CW, the DSP width in hertz
       {"RM1", "RM;", "RM10000;"},
       {"FR0", "FR;", "FR0;"},
       {"FA00014200000", "FA;", "FA00014200000;"},
@@ -252,12 +260,18 @@ TEST_F(RadioSimTest, StatusAnswerFollowsTheReceiveVfoModeAndSplit) {
 TEST_F(RadioSimTest, CommandsTheRadioCannotTakeAreRefusedAndChangeNothing) {
   for (const std::string bad :
        {"MD0", "MD8", "FA123", "FA00100000000", "FA0001420000X", "PA2", "RA05", "AG050", "RG256",
-        "PC5", "AC2", "PS5", "SWT", "Poweron", "md2", "X", "IF0", "AI2", "SA1000000"}) {
+        "PC5", "AC2", "PS5", "SWT", "Poweron", "md2", "X", "IF0", "AI2", "SA1000000",
+        // another maker's width, a width the DSP does not have in USB, a high cut past the table
+        "BW0240", "FW0700", "SH12",
+        // the forms of other models: the TS-890's S-meter and blanker, the TS-990's mode and split
+        "SM", "NB11", "OM01", "TB1"}) {
     SCOPED_TRACE(bad);
     EXPECT_EQ(panel.ask(bad + ";"), "?;");
   }
   EXPECT_EQ(panel.ask("FA;"), "FA00007100000;");
   EXPECT_EQ(panel.ask("MD;"), "MD2;");
+  EXPECT_TRUE(radio.logHas("#refused BW0240"));
+  EXPECT_FALSE(radio.logHas("#refused FA"));
 }
 
 TEST_F(RadioSimTest, SplitMovesTheTransmitterToVfoBAndFrEndsIt) {
@@ -419,6 +433,38 @@ TEST_F(RadioSimTest, TunerRunBringsTheSwrDownAndEnds) {
   EXPECT_TRUE(fell);
   EXPECT_EQ(last, 0);
   EXPECT_EQ(panel.ask("AC;"), "AC110;");
+}
+
+// A CAT client keys the radio with TX and releases it with RX; the operator's PTT does the same
+// through the control FIFO. The log has one line per change, and "transmit" asks for the state.
+TEST_F(RadioSimTest, TransmitStateFollowsTxRxAndThePttAndShowsInTheLogAndTheStatus) {
+  const auto notes = [&] {
+    std::vector<std::string> out;
+    for (const auto& t : radio.logTexts())
+      if (t.rfind("#transmit", 0) == 0) out.push_back(t);
+    return out;
+  };
+  panel.send("TX;");
+  EXPECT_EQ(panel.ask("IF;"), "IF00007100000     +000000000120000000;");
+  panel.send("TX;TX1;");  // already on the air: no change
+  EXPECT_EQ(panel.ask("IF;").substr(28, 1), "1");
+  panel.send("RX;RX;");
+  EXPECT_EQ(panel.ask("IF;").substr(28, 1), "0");
+  EXPECT_EQ(panel.ask("TX3;"), "?;");
+  panel.send("TX2;");
+  EXPECT_EQ(panel.ask("IF;").substr(28, 1), "1");
+  ASSERT_TRUE(radio.control("power off"));  // switched off, it stops transmitting
+  ASSERT_TRUE(radio.control("power on"));
+  ASSERT_TRUE(radio.control("transmit on"));
+  EXPECT_EQ(panel.ask("IF;").substr(28, 1), "1");
+  ASSERT_TRUE(radio.control("transmit"));
+  ASSERT_TRUE(radio.control("power off"));
+  ASSERT_TRUE(radio.control("transmit off"));
+  ASSERT_TRUE(radio.control("transmit on"));
+  EXPECT_TRUE(radio.logHas("@? transmit on"));  // a radio that is off cannot be keyed
+  EXPECT_EQ(notes(), (std::vector<std::string>{"#transmit on", "#transmit off", "#transmit on TX2",
+                                               "#transmit off", "#transmit on", "#transmit on",
+                                               "#transmit off"}));
 }
 
 TEST_F(RadioSimTest, EveryLogLineIsStampedInOrder) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "simulator.h"
 
 #include <fcntl.h>
@@ -136,6 +137,7 @@ void EventLog::write(double seconds, std::string_view text) {
 
 Simulator::Simulator(Options options)
     : options_(std::move(options)),
+      radio_(options_.model),
       started_(std::chrono::steady_clock::now()),
       drifting_(options_.drift) {
   radio_.tuneVfo(0, options_.startHz);
@@ -174,8 +176,8 @@ std::optional<std::string> Simulator::start() {
   if (auto error = openLine()) return error;
   if (auto error = makeControlFifo()) return error;
   if (auto error = makeLink()) return error;
-  log_.write(now(), "#radiosim TS-2000 on " + slavePath_ + " as " + linkPath() + ", " +
-                        std::to_string(options_.baud) + " baud");
+  log_.write(now(), "#radiosim " + std::string(radio_.name()) + " on " + slavePath_ + " as " +
+                        linkPath() + ", " + std::to_string(options_.baud) + " baud");
   return std::nullopt;
 }
 
@@ -295,7 +297,11 @@ void Simulator::receive(std::string_view bytes, double at) {
 
 void Simulator::takeCommand(const std::string& command, double arrived) {
   log_.write(now(), command.empty() ? "#empty command" : escaped(command));
+  const bool wasTransmitting = radio_.state().transmitting;
   const auto answer = radio_.handle(command, arrived);
+  noteTransmitChange(wasTransmitting, now());
+  // A form the model does not take is worth seeing in the log, not only on the line.
+  if (answer == "?;") log_.write(now(), "#refused " + escaped(command));
   if (!answer || silent_) return;
   const auto replaced = answerOverrides_.find(command);
   sendAnswer(replaced != answerOverrides_.end() ? replaced->second : *answer, arrived);
@@ -354,15 +360,27 @@ void Simulator::readControl() {
   }
 }
 
+std::string Simulator::transmitNote() const {
+  const RadioState& s = radio_.state();
+  if (!s.transmitting) return "#transmit off";
+  if (s.transmitForm < 0) return "#transmit on";
+  return "#transmit on TX" + std::to_string(s.transmitForm);
+}
+
+void Simulator::noteTransmitChange(bool wasTransmitting, double at) {
+  if (radio_.state().transmitting != wasTransmitting) log_.write(at, transmitNote());
+}
+
 void Simulator::control(const std::string& line) {
   const double at = now();
+  const bool wasTransmitting = radio_.state().transmitting;
   std::istringstream in(line);
   std::string verb, first, second;
   in >> verb >> first >> second;
   const auto number = parseNumber(second.empty() ? first : second);
   const auto text = unescaped(restAfterWords(line, verb == "answer" ? 2 : 1));
   bool ok = true;
-  if (verb == "freq" && number && RadioModel::frequencyInRange(*number)) {
+  if (verb == "freq" && number && radio_.receives(*number)) {
     if (first == "a" || first == "b") {
       radio_.tuneVfo(first == "a" ? 0 : 1, *number);
     } else if (second.empty()) {
@@ -381,6 +399,12 @@ void Simulator::control(const std::string& line) {
     silent_ = first == "on";
   } else if (verb == "power" && (first == "on" || first == "off")) {
     radio_.setPower(first == "on");
+  } else if (verb == "transmit" && (first == "on" || first == "off") && second.empty()) {
+    ok = radio_.setTransmit(first == "on");
+  } else if (verb == "transmit" && first.empty()) {
+    log_.write(at, "@" + line);
+    log_.write(at, transmitNote());
+    return;
   } else if (verb == "slow" && number && *number >= 0) {
     slowSeconds_ = static_cast<double>(*number) / 1000.0;
   } else if (verb == "split" && (first.empty() || (number && *number >= 0))) {
@@ -419,6 +443,7 @@ void Simulator::control(const std::string& line) {
     ok = false;
   }
   log_.write(at, (ok ? "@" : "@? ") + line);
+  noteTransmitChange(wasTransmitting, at);
 }
 
 // ---- housekeeping
@@ -446,7 +471,10 @@ bool Simulator::lockHeldOnSlave() const {
 // mode without a lock is one nobody holds any more.
 void Simulator::housekeeping(double at) {
   radio_.advance(at);
-  if (drifting_) radio_.setSignal(drift_.step());
+  // The drift moves on the TS-2000's scale; other models show it on their own.
+  if (drifting_)
+    radio_.setSignal(static_cast<int>(std::lround(drift_.step() * radio_.sMeterFullScale() /
+                                                  double{RadioModel::kTs2000MeterScale})));
   if (!plugged_ || lockHeldOnSlave()) return;
   int exclusive = 0;
   if (::ioctl(slave_.get(), TIOCGEXCL, &exclusive) == 0 && exclusive != 0) {

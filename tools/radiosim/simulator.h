@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // radiosim's machinery: the pseudo-terminal that stands in for the radio's serial port, the link
 // the panel opens, the line timing, the control channel and the event log around a RadioModel.
 #pragma once
@@ -29,6 +30,7 @@ struct Options {
   // start, so that they can be set against other programs' timestamps of the same clock.
   bool logMonotonic = false;
   bool drift = false;  // the S-meter wanders like a band with signals (BandDrift)
+  Model model = Model::Ts2000;
 };
 
 // One line per event: "<seconds since start, 6 decimals> <text>". The text is the command as
@@ -81,6 +83,10 @@ class Simulator {
 
   void readControl();
   void control(const std::string& line);
+  // The transmit state as a log note: "#transmit off", "#transmit on", "#transmit on TX1".
+  std::string transmitNote() const;
+  // Logs the transmit state when it is not what it was.
+  void noteTransmitChange(bool wasTransmitting, double at);
 
   void housekeeping(double at);
   bool lockHeldOnSlave() const;
