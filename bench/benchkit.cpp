@@ -305,12 +305,13 @@ int soundsOnInput(int threshold, int rate, int gapMs) {
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
   const auto gap = static_cast<std::size_t>(rate) * static_cast<std::size_t>(gapMs) / 1000;
   std::size_t at = 0;  // samples read so far
-  std::optional<std::size_t> first;
+  bool inSound = false;
+  std::size_t first = 0;
   std::size_t last = 0;
   double started = 0;
   const auto finish = [&] {
-    std::printf("%.6f %.3f\n", started, static_cast<double>(last - *first) / rate);
-    first.reset();
+    std::printf("%.6f %.3f\n", started, static_cast<double>(last - first) / rate);
+    inSound = false;
   };
   unsigned char buffer[4096];
   std::size_t held = 0;  // bytes of a sample split across reads
@@ -322,9 +323,10 @@ int soundsOnInput(int threshold, int rate, int gapMs) {
     const std::size_t bytes = held + static_cast<std::size_t>(n);
     for (std::size_t i = 0; i + 1 < bytes; i += 2, ++at) {
       const int sample = static_cast<std::int16_t>(buffer[i] | (buffer[i + 1] << 8));
-      if (first && at - last >= gap) finish();
+      if (inSound && at - last >= gap) finish();
       if (std::abs(sample) <= threshold) continue;
-      if (!first) {
+      if (!inSound) {
+        inSound = true;
         first = at;
         started = now;
       }
@@ -333,7 +335,7 @@ int soundsOnInput(int threshold, int rate, int gapMs) {
     held = bytes % 2;
     if (held != 0) buffer[0] = buffer[bytes - 1];
   }
-  if (first) finish();
+  if (inSound) finish();
   return 0;
 }
 
