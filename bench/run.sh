@@ -538,6 +538,14 @@ else
   row "(b) panel key to wire (end to end) / rigctl" "$ratio" "" "" ""
 fi
 
+# ---- 8: speech: the system's speech service and the clip rate ----------------------------------
+
+note "speech"
+section "8 Speech: the system's speech service and the clip rate"
+"$repo/bench/speech.sh" "$build" | while IFS='|' read -r figure median p99 target result; do
+  row "$figure" "$median" "$p99" "$target" "$result"
+done
+
 echo
 echo "Orvane benchmarks, $started_at: $cpu_model, $cores cores, $kernel;"
 echo "load average $load_start at the start, $load_end at the end."

@@ -28,8 +28,23 @@ bool acceptsRigServer(std::string_view value) {
   return value == "off" || value == "on" || parseHostAndPort(value, {}).has_value();
 }
 
+bool acceptsSpeech(std::string_view value) {
+  return value == "clips" || value == "system";
+}
+
+bool acceptsSpeechRate(std::string_view value) {
+  return value == "off" || parseSpeechRate(value).has_value();
+}
+
+bool acceptsClipRate(std::string_view value) {
+  return parseClipRate(value).has_value();
+}
+
 constexpr auto kSpecs = std::to_array<SettingSpec>({
     {"rig-server", "on", &acceptsRigServer, "off, on, PORT, ADDRESS or ADDRESS:PORT"},
+    {kSpeechSetting, "", &acceptsSpeech, "clips or system"},
+    {kSpeechRateSetting, "", &acceptsSpeechRate, "off or a number from -100 to 100"},
+    {kClipRateSetting, "", &acceptsClipRate, "a percentage from 100 to 300"},
 });
 
 const SettingSpec* findSpec(std::string_view name) {
@@ -84,6 +99,17 @@ void Settings::readFile(std::string_view contents, std::vector<std::string>& pro
                          *problem + "; left out");
     }
   }
+}
+
+std::vector<std::string> Settings::readStation(FileSystem& files,
+                                               const std::vector<std::string>& arguments,
+                                               std::vector<std::string>& problems) {
+  if (const auto contents = files.readFile(kSettingsFileName)) readFile(*contents, problems);
+  return takeOptions(arguments, problems);
+}
+
+int Settings::clipRate() const {
+  return parseClipRate(value(kClipRateSetting).value_or("100")).value_or(100);
 }
 
 std::vector<std::string> Settings::takeOptions(const std::vector<std::string>& arguments,
@@ -155,6 +181,17 @@ std::optional<HostAndPort> parseHostAndPort(std::string_view text, HostAndPort d
   }
   result.host = std::string(host);
   return result;
+}
+
+std::optional<int> parseSpeechRate(std::string_view text) {
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  const auto number = wholeNumber(text);
+  if (!number || *number < -100 || *number > 100) return std::nullopt;
+  return number;
+}
+
+std::optional<int> parseClipRate(std::string_view text) {
+  return parsePercent(text, 100, 300);
 }
 
 std::optional<int> parsePercent(std::string_view text, int low, int high) {

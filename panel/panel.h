@@ -66,6 +66,7 @@ class Panel {
  private:
   void setProgramTexts();
   bool openMainWindow();
+  void chooseSpeech();
   void readConfiguration();
   void speakStartupAnnouncement();
   void runMessageLoop();
