@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Orvane for Windows: builds the Win32 platform and runs the panel. A program of the windows
 // subsystem: started from Explorer or a shortcut it opens no console of its own.
-#include <cstring>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "panel/panel.h"
 #include "platform/win32/win32_network.h"
@@ -13,10 +14,18 @@
 namespace {
 
 constexpr char kUsage[] =
-    "Usage: orvane [--help] [--version]\r\n"
+    "Usage: orvane [--rig-server[=ADDRESS:PORT]] [--help] [--version]\r\n"
     "\r\n"
     "Orvane is a spoken control panel for Kenwood TS-series HF transceivers, worked from the\r\n"
     "keyboard and answering with speech.\r\n"
+    "\r\n"
+    "  --rig-server[=ADDRESS:PORT]\r\n"
+    "                   let other programs (loggers, digital modes) work the radio through the\r\n"
+    "                   panel with Hamlib's network protocol (rig model 2, NET rigctl); on\r\n"
+    "                   127.0.0.1:4532 unless an address or port is given; off by default\r\n"
+    "\r\n"
+    "Every option NAME VALUE can also be a line \"NAME VALUE\" in settings.cfg, in the folder\r\n"
+    "the panel is started in; the command line wins.\r\n"
     "\r\n"
     "Start it in the folder that holds its files:\r\n"
     "  orvane.cfg   seven lines: port, speed, power, SWR wording, top band, power switch, debug "
@@ -52,23 +61,49 @@ void tellOperator(const std::string& text, UINT icon) {
   ::MessageBoxA(nullptr, text.c_str(), "Orvane", MB_OK | icon);
 }
 
+// A problem the panel goes on despite (a setting it cannot take, a rig server port that another
+// program holds). Where it becomes a message box, the box has a thread of its own: the panel keeps
+// polling and answering keys while the operator reads it, and the box goes when the panel ends.
+void tellOperatorAside(const std::string& text) {
+  HANDLE out = ::GetStdHandle(STD_ERROR_HANDLE);
+  if (out != nullptr && out != INVALID_HANDLE_VALUE && ::GetFileType(out) != FILE_TYPE_UNKNOWN &&
+      writeAll(out, text)) {
+    return;
+  }
+  std::thread([text] { tellOperator(text, MB_ICONWARNING); }).detach();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0 ||
-        std::strcmp(argv[i], "/?") == 0) {
+  const std::vector<std::string> arguments(argv + 1, argv + argc);
+  orvane::Win32FileSystem files;
+  // The station's settings file first, so that the command line wins over it.
+  orvane::Settings settings;
+  std::vector<std::string> problems;
+  if (const auto contents = files.readFile(orvane::kSettingsFileName)) {
+    settings.readFile(*contents, problems);
+  }
+  for (const std::string& argument : settings.takeOptions(arguments, problems)) {
+    if (argument == "--help" || argument == "-h" || argument == "/?") {
       tellOperator(kUsage, MB_ICONINFORMATION);
       return 0;
     }
-    if (std::strcmp(argv[i], "--version") == 0) {
+    if (argument == "--version") {
       std::string text = std::string("orvane ") + orvane::kVersion + "\r\n";
       for (const char* line : orvane::kCopyrightNotice) text += std::string(line) + "\r\n";
       tellOperator(text, MB_ICONINFORMATION);
       return 0;
     }
+    problems.push_back("unknown option " + argument + "; ignored (orvane --help lists them)");
   }
-  // Every other argument is ignored: the panel is configured by its file alone.
+  // A setting that cannot be taken leaves the panel as it would be without it; the operator is
+  // told all of them at once, and the panel goes on.
+  if (!problems.empty()) {
+    std::string text;
+    for (const std::string& problem : problems) text += "orvane: " + problem + "\r\n";
+    tellOperatorAside(text);
+  }
 
   // Made first and so gone last: the window and the sound player serve it while they wait.
   orvane::Win32Network network;
@@ -78,13 +113,14 @@ int main(int argc, char** argv) {
   orvane::Win32Sound sound;
   // A client is answered while the panel speaks, not only between clips.
   sound.serveWhileWaiting(network.waitHandle(), serveNetwork);
-  orvane::Win32FileSystem files;
   // The clip set installed beside orvane.exe speaks every clip the station's own wave\ folder
   // lacks, so an installed panel started in a station folder of its own is heard.
   files.addFallbackDirectory("wave/", orvane::besideExecutable("wave"));
   orvane::Win32Clock clock;
   orvane::Win32SerialPorts serial;
-  orvane::Panel panel(orvane::Platform{window, sound, files, clock, serial, network});
+  orvane::Panel panel(orvane::Platform{window, sound, files, clock, serial, network}, settings);
+  panel.setProblemReporter(
+      [](const std::string& problem) { tellOperatorAside("orvane: " + problem + "\r\n"); });
   const int status = panel.run();
   // The one failure told in words rather than by a clip: the panel has done nothing at all.
   if (status == orvane::kExitNoWindow)
