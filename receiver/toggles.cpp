@@ -6,27 +6,26 @@
 namespace orvane {
 
 const std::array<ToggleRow, 5> kToggleTable = {{
-    {ReceiverFunction::Preamp, vk::kF1, &PanelState::preampOn, "preamp", "PA1", "PA0"},
-    {ReceiverFunction::Attenuator, vk::kF1 + 1, &PanelState::attenuatorOn, "at", "RA01", "RA00"},
-    {ReceiverFunction::Blanker, vk::kF1 + 2, &PanelState::blankerOn, "nb", "NB1", "NB0"},
-    {ReceiverFunction::NoiseReduction, vk::kF1 + 3, &PanelState::noiseReductionOn, "nr", "NR1",
-     "NR0"},
-    {ReceiverFunction::Notch, vk::kF1 + 4, &PanelState::notchOn, "notch", "NT10", "NT00"},
+    {ReceiverFunction::Preamp, vk::kF1, &PanelState::preampOn, "preamp", CatAction::PreampOn,
+     CatAction::PreampOff},
+    {ReceiverFunction::Attenuator, vk::kF1 + 1, &PanelState::attenuatorOn, "at",
+     CatAction::AttenuatorOn, CatAction::AttenuatorOff},
+    {ReceiverFunction::Blanker, vk::kF1 + 2, &PanelState::blankerOn, "nb", CatAction::BlankerOn,
+     CatAction::BlankerOff},
+    {ReceiverFunction::NoiseReduction, vk::kF1 + 3, &PanelState::noiseReductionOn, "nr",
+     CatAction::NoiseReductionOn, CatAction::NoiseReductionOff},
+    {ReceiverFunction::Notch, vk::kF1 + 4, &PanelState::notchOn, "notch", CatAction::NotchOn,
+     CatAction::NotchOff},
 }};
 
 void ReceiverToggles::toggle(ReceiverFunction function) {
   const ToggleRow& row = kToggleTable[static_cast<std::size_t>(function)];
   std::int32_t& flag = state_.*row.flag;
   announcer_.playClip(row.nameClip);
-  if (flag == 0) {
-    announcer_.playClip("on");
-    state_.commandText = row.onCommand;
-  } else {
-    announcer_.playClip("off");
-    state_.commandText = row.offCommand;
-  }
+  const bool turningOn = flag == 0;
+  announcer_.playClip(turningOn ? "on" : "off");
   flag = 1 - flag;
-  link_.sendCommand();
+  link_.sendAction(turningOn ? row.on : row.off);
 }
 
 void ReceiverToggles::setPreamp(bool on) {

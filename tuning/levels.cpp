@@ -14,6 +14,14 @@ constexpr int kRfGainState = 4;
 constexpr int kAfGainState = 7;
 constexpr int kGainMax = 255;
 
+// filterWidth is in tens of hertz.
+constexpr int kHertzPerWidthStep = 10;
+
+std::optional<std::string> widthCommandFor(const PanelState& state) {
+  return widthCommand(modelOnTheLine(state), state.modeIndex,
+                      state.filterWidth * kHertzPerWidthStep);
+}
+
 }  // namespace
 
 std::string LevelControl::widthCommand(std::int32_t width) {
@@ -22,21 +30,29 @@ std::string LevelControl::widthCommand(std::int32_t width) {
 
 void LevelControl::sendWidth() {
   state_.filterWidth = std::clamp(state_.filterWidth, kNarrowestWidth, kWidestWidth);
-  link_.send(widthCommand(state_.filterWidth));
+  if (const std::optional<std::string> command = widthCommandFor(state_)) {
+    link_.send(*command);
+  } else {
+    announcer_.playClip("invalid");
+  }
 }
 
-std::string LevelControl::powerCommand(std::int32_t watts) {
-  return "PC" + zeroPadded(std::abs(std::int64_t{watts}), 3);
+bool LevelControl::widthSettable() const {
+  return widthCommandFor(state_).has_value();
+}
+
+std::int64_t LevelControl::powerArgument(std::int32_t watts) {
+  return std::abs(std::int64_t{watts});
 }
 
 void LevelControl::sendPower() {
-  link_.send(powerCommand(state_.powerWatts));
+  link_.sendAction(CatAction::Power, powerArgument(state_.powerWatts));
 }
 void LevelControl::sendRfGain() {
-  link_.send("RG" + zeroPadded(state_.rfGain, 3));
+  link_.sendAction(CatAction::RfGain, state_.rfGain);
 }
 void LevelControl::sendAfGain() {
-  link_.send("AG0" + zeroPadded(state_.afGain, 3));
+  link_.sendAction(CatAction::AfGain, state_.afGain);
 }
 
 void LevelControl::up() {

@@ -25,6 +25,8 @@ void Meters::sMeterReadout() {
   if (units > 9) {
     announcer_.playClip("9");
     announcer_.playClip("plus");
+    // How far beyond, where the radio's scale tells: "9 plus 20".
+    if (state_.sMeterOverS9 > 0) announcer_.playClip(digitsOf(state_.sMeterOverS9));
   } else if (units >= 0) {
     announcer_.playClip(digitClip(units));
   }
