@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Orvane for Windows: builds the Win32 platform and runs the panel. A program of the windows
 // subsystem: started from Explorer or a shortcut it opens no console of its own.
-#include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "panel/panel.h"
@@ -15,10 +15,19 @@
 namespace {
 
 constexpr char kUsage[] =
-    "Usage: orvane [--speech clips|system] [--speech-rate=RATE] [--help] [--version]\r\n"
+    "Usage: orvane [--rig-server[=ADDRESS:PORT]] [--speech clips|system]\r\n"
+    "              [--speech-rate=RATE] [--help] [--version]\r\n"
     "\r\n"
     "Orvane is a spoken control panel for Kenwood TS-series HF transceivers, worked from the\r\n"
     "keyboard and answering with speech.\r\n"
+    "\r\n"
+    "  --rig-server[=ADDRESS:PORT]\r\n"
+    "                   let other programs (loggers, digital modes) work the radio through the\r\n"
+    "                   panel with Hamlib's network protocol (rig model 2, NET rigctl); on\r\n"
+    "                   127.0.0.1:4532 unless an address or port is given; off by default\r\n"
+    "\r\n"
+    "Every option NAME VALUE can also be a line \"NAME VALUE\" in settings.cfg, in the folder\r\n"
+    "the panel is started in; the command line wins.\r\n"
     "\r\n"
     "Start it in the folder that holds its files:\r\n"
     "  orvane.cfg   seven lines: port, speed, power, SWR wording, top band, power switch, debug "
@@ -56,6 +65,18 @@ void tellOperator(const std::string& text, UINT icon) {
   ::MessageBoxA(nullptr, text.c_str(), "Orvane", MB_OK | icon);
 }
 
+// A problem the panel goes on despite (a setting it cannot take, a rig server port that another
+// program holds). Where it becomes a message box, the box has a thread of its own: the panel keeps
+// polling and answering keys while the operator reads it, and the box goes when the panel ends.
+void tellOperatorAside(const std::string& text) {
+  HANDLE out = ::GetStdHandle(STD_ERROR_HANDLE);
+  if (out != nullptr && out != INVALID_HANDLE_VALUE && ::GetFileType(out) != FILE_TYPE_UNKNOWN &&
+      writeAll(out, text)) {
+    return;
+  }
+  std::thread([text] { tellOperator(text, MB_ICONWARNING); }).detach();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -74,7 +95,7 @@ int main(int argc, char** argv) {
       tellOperator(text, MB_ICONINFORMATION);
       return 0;
     }
-    // Every other argument is ignored, as it always was.
+    problems.push_back("unknown option " + argument + "; ignored (orvane --help lists them)");
   }
   // The Windows build has no time stretcher: Debian builds none for Windows. The clips keep their
   // recorded pace; SAPI's own rate is the way to faster speech here.
@@ -84,10 +105,13 @@ int main(int argc, char** argv) {
         "clip-rate is not available in the Windows build; the clips play at their "
         "recorded pace (\"speech system\" speaks at the rate set for SAPI 5)");
   }
-  // A setting that cannot be taken leaves the panel as it would be without it; the panel goes on.
-  std::string told;
-  for (const std::string& problem : problems) told += "orvane: " + problem + "\r\n";
-  if (!told.empty()) tellOperator(told, MB_ICONWARNING);
+  // A setting that cannot be taken leaves the panel as it would be without it; the operator is
+  // told all of them at once, and the panel goes on.
+  if (!problems.empty()) {
+    std::string text;
+    for (const std::string& problem : problems) text += "orvane: " + problem + "\r\n";
+    tellOperatorAside(text);
+  }
 
   // Made first and so gone last: the window and the sound player serve it while they wait.
   orvane::Win32Network network;
@@ -105,6 +129,8 @@ int main(int argc, char** argv) {
   orvane::SapiSpeech speech;
   orvane::Panel panel(orvane::Platform{window, sound, files, clock, serial, network, speech},
                       settings);
+  panel.setProblemReporter(
+      [](const std::string& problem) { tellOperatorAside("orvane: " + problem + "\r\n"); });
   const int status = panel.run();
   // The one failure told in words rather than by a clip: the panel has done nothing at all.
   if (status == orvane::kExitNoWindow)

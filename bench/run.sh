@@ -26,7 +26,7 @@ bare=$build/bare_window
 for program in "$orvane" "$traced" "$radiosim" "$kit" "$xkey" "$bare"; do
   [ -x "$program" ] || { echo "bench: $program is not built" >&2; exit 1; }
 done
-for tool in Xvfb xdotool espeak-ng rigctl fc-match; do
+for tool in Xvfb xdotool espeak-ng rigctl rigctld fc-match python3; do
   command -v "$tool" >/dev/null || { echo "bench: $tool is not installed" >&2; exit 1; }
 done
 
@@ -81,6 +81,10 @@ thread_times() {
     printf '%s %s %s\n' "${task##*/}" "$(tr ' ' _ <"$task/comm")" "$(cut -d' ' -f1 "$task/schedstat")"
   done 2>/dev/null
 }
+free_port() {
+  python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
+}
+port_open() { python3 -c "import socket; socket.create_connection(('127.0.0.1', $1), 1)" 2>/dev/null; }
 peak_rss_mb() { awk '/^VmHWM:/ { printf "%.1f", $2 / 1024 }' "/proc/$1/status"; }
 
 # radiosim_at DIR: a simulated radio linked as DIR/com3 with its log (monotonic clock) and control
@@ -144,22 +148,19 @@ readout=(1 4 point 1 9 5 2 5 mhz)  # 14.195255 MHz
 # ---- 1 and 5: idle cost and poll cadence, side by side ------------------------------------------
 
 note "idle cost and poll cadence: ${seconds} s"
-mkdir -p idle cadence term netidle netbase
+mkdir -p idle cadence term netidle
 radiosim_at "$work/idle"
 idle_radio=$radio_pid
 radiosim_at "$work/term"
 term_radio=$radio_pid
 radiosim_at "$work/netidle"
 netidle_radio=$radio_pid
-radiosim_at "$work/netbase"
-netbase_radio=$radio_pid
 radiosim_at "$work/cadence"
 cadence_radio=$radio_pid
 panel_dir "$work/idle" "$work/idle" "$repo/wave" 0
 panel_dir "$work/cadence" "$work/cadence" "$repo/wave" 1
 panel_dir "$work/term" "$work/term" "$repo/wave" 0
 panel_dir "$work/netidle" "$work/netidle" "$repo/wave" 0
-panel_dir "$work/netbase" "$work/netbase" "$repo/wave" 0
 (cd idle && exec env SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null "$orvane" >panel.out 2>&1) &
 idle_pid=$!
 pids+=("$idle_pid")
@@ -170,19 +171,13 @@ pids+=("$idle_pid")
   SDL_DISKAUDIOFILE=/dev/null "$traced" >panel.out 2>&1) &
 cadence_pid=$!
 pids+=("$cadence_pid")
-# The idle panel with its network service listening and a client connected that asks nothing, as
-# a logger left connected through the rig server would be. The benchmark's panel listens; a client
-# is connected below, once it has said on which port.
-(cd netidle && exec env ORVANE_TRACE="$work/netidle/trace" ORVANE_TRACE_LISTEN=0 \
-  SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null "$traced" >panel.out 2>&1) &
+# The idle panel with its rig server on and a client connected that asks nothing, as a logger left
+# connected would be; the client connects below, once the panel listens.
+netidle_port=$(free_port)
+printf 'rig-server 127.0.0.1:%s\n' "$netidle_port" >netidle/settings.cfg
+(cd netidle && exec env SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null "$orvane" >panel.out 2>&1) &
 netidle_pid=$!
 pids+=("$netidle_pid")
-# The same panel not listening: what the listening one is set against (the benchmark's panel notes
-# every poll in its trace, which costs a little of its own).
-(cd netbase && exec env ORVANE_TRACE="$work/netbase/trace" SDL_AUDIODRIVER=disk \
-  SDL_DISKAUDIOFILE=/dev/null "$traced" >panel.out 2>&1) &
-netbase_pid=$!
-pids+=("$netbase_pid")
 # The same idle panel in a terminal of its own (a pseudo-terminal, as a remote shell gives it).
 mkfifo term/ctl
 (cd term && exec python3 "$repo/tests/term/pty_run.py" --control ctl --screen screen --pid pid -- \
@@ -198,16 +193,13 @@ pids+=("$bare_pid")
 answered() { grep -aq '^RX=FA' cadence/debug.dat 2>/dev/null && [ "$(radio_commands idle/radio.log | grep -cx FA)" -ge 2 ] &&
   [ "$(radio_commands term/radio.log | grep -cx FA)" -ge 2 ]; }
 wait_for 100 answered || { note "the panels did not reach their radios"; exit 1; }
-listening() { grep -q '^[0-9.]* listening ' netidle/trace 2>/dev/null; }
-wait_for 100 listening || { note "the networked panel did not listen"; cat netidle/panel.out >&2; exit 1; }
-netidle_port=$(awk '$2 == "listening" { sub(/.*:/, "", $3); print $3; exit }' netidle/trace)
+wait_for 100 port_open "$netidle_port" || { note "the rig server did not listen"; cat netidle/panel.out >&2; exit 1; }
 exec {idle_client}<>"/dev/tcp/127.0.0.1/$netidle_port" || { note "no client connection"; exit 1; }
 sleep 6
 term_pid=$(cat term/pid)
 t0=$(now)
 idle_cpu0=$(cpu_ticks "$idle_pid")
 netidle_cpu0=$(cpu_ticks "$netidle_pid")
-netbase_cpu0=$(cpu_ticks "$netbase_pid")
 term_cpu0=$(cpu_ticks "$term_pid")
 bare_cpu0=$(cpu_ticks "$bare_pid")
 thread_times "$idle_pid" >idle/threads0
@@ -215,7 +207,6 @@ sleep "$seconds"
 t1=$(now)
 idle_cpu1=$(cpu_ticks "$idle_pid")
 netidle_cpu1=$(cpu_ticks "$netidle_pid")
-netbase_cpu1=$(cpu_ticks "$netbase_pid")
 term_cpu1=$(cpu_ticks "$term_pid")
 bare_cpu1=$(cpu_ticks "$bare_pid")
 thread_times "$idle_pid" >idle/threads1
@@ -224,17 +215,16 @@ term_rss=$(peak_rss_mb "$term_pid")
 bare_rss=$(peak_rss_mb "$bare_pid")
 span=$(awk -v a="$t0" -v b="$t1" 'BEGIN { print b - a }')
 exec {idle_client}>&-
-for pid in "$idle_pid" "$cadence_pid" "$bare_pid" "$term_pid" "$netidle_pid" "$netbase_pid"; do
+for pid in "$idle_pid" "$cadence_pid" "$bare_pid" "$term_pid" "$netidle_pid"; do
   kill -TERM "$pid"
 done
-for pid in "$idle_pid" "$cadence_pid" "$bare_pid" "$netidle_pid" "$netbase_pid"; do wait "$pid"; done
-kill -TERM "$idle_radio" "$cadence_radio" "$term_radio" "$netidle_radio" "$netbase_radio"
-wait "$idle_radio" "$cadence_radio" "$term_radio" "$netidle_radio" "$netbase_radio"
+for pid in "$idle_pid" "$cadence_pid" "$bare_pid" "$netidle_pid"; do wait "$pid"; done
+kill -TERM "$idle_radio" "$cadence_radio" "$term_radio" "$netidle_radio"
+wait "$idle_radio" "$cadence_radio" "$term_radio" "$netidle_radio"
 
 percent() { awk -v t="$1" -v s="$span" -v hz="$(getconf CLK_TCK)" 'BEGIN { printf "%.3f", 100 * t / hz / s }'; }
 idle_pct=$(percent $((idle_cpu1 - idle_cpu0)))
 netidle_pct=$(percent $((netidle_cpu1 - netidle_cpu0)))
-netbase_pct=$(percent $((netbase_cpu1 - netbase_cpu0)))
 bare_pct=$(percent $((bare_cpu1 - bare_cpu0)))
 term_pct=$(percent $((term_cpu1 - term_cpu0)))
 # Per thread, for the threads alive at both ends.
@@ -447,6 +437,74 @@ done
 kill -TERM "$rig_radio"
 wait "$rig_radio"
 
+# ---- 8: the rig server, against rigctld on a radio of its own ----------------------------------
+
+note "rig server: f beside rigctld, F to the wire, eight busy clients"
+mkdir -p rigsrv rigref
+radiosim_at "$work/rigsrv"
+rigsrv_radio=$radio_pid
+radiosim_at "$work/rigref"
+rigref_radio=$radio_pid
+panel_dir "$work/rigsrv" "$work/rigsrv" "$repo/wave" 0
+rigsrv_port=$(free_port)
+printf 'rig-server 127.0.0.1:%s\n' "$rigsrv_port" >rigsrv/settings.cfg
+(cd rigsrv && exec env SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null "$orvane" >panel.out 2>&1) &
+rigsrv_pid=$!
+pids+=("$rigsrv_pid")
+rigref_port=$(free_port)
+rigctld -m 2014 -r "$work/rigref/com3" -s 9600 -t "$rigref_port" >rigref/rigctld.out 2>&1 &
+rigref_pid=$!
+pids+=("$rigref_pid")
+polling() { [ "$(radio_commands rigsrv/radio.log | grep -cx FA)" -ge 2 ]; }
+wait_for 100 polling || { note "the rig server's panel did not reach its radio"; exit 1; }
+wait_for 100 port_open "$rigsrv_port" || { note "the rig server did not listen"; exit 1; }
+wait_for 100 port_open "$rigref_port" || { note "rigctld did not listen"; cat rigref/rigctld.out >&2; exit 1; }
+for dir in rigsrv rigref; do echo "freq a 14074000" >"$dir/radio.ctl"; done
+sleep 1
+# Both asked "f" every 0.7 s at the same time, each turning its own radio's knob now and then.
+python3 "$here/rig_bench.py" ask "$rigsrv_port" rigsrv/radio.ctl 45 >rigsrv/ask &
+ask_panel=$!
+python3 "$here/rig_bench.py" ask "$rigref_port" rigref/radio.ctl 45 >rigref/ask &
+wait "$ask_panel" $!
+# An answer is stale when it is older than the knob turn 0.1 s before the request: by then the
+# panel has polled twice and read the answer of one of them.
+answer_times() { awk '$1 != "knob" { printf "%.3f\n", 1000 * ($2 - $1) }' "$1"; }
+stale_answers() {
+  awk '$1 == "knob" { at[++k] = $2; f[k] = $3; next }
+    { n++; want = 14074000; for (i = 1; i <= k; i++) if (at[i] <= $1 - 0.1) want = f[i]
+      if ($3 + 0 < want) stale++ }
+    END { printf "%d of %d\n", stale, n }' "$1"
+}
+kill -TERM "$rigref_pid"
+wait "$rigref_pid" 2>/dev/null
+# F requests at random moments: when the frequency command's first byte reached radiosim, and when
+# its last had crossed the line behind whatever was on it.
+mark=$(wc -l <rigsrv/radio.log)
+python3 "$here/rig_bench.py" set "$rigsrv_port" 30 >rigsrv/set
+tail -n "+$((mark + 1))" rigsrv/radio.log >rigsrv/set.log
+match_sets() {
+  awk 'NR == FNR { sent[NR] = $1; want[NR] = sprintf("FA%011d", $2); n = NR; next }
+    { t[FNR] = $1; c[FNR] = $2; m = FNR }
+    END { j = 1
+      for (i = 1; i <= n; i++) {
+        while (j <= m && !(t[j] >= sent[i] && c[j] == want[i])) j++
+        if (j <= m) printf "%.3f\n", 1000 * (t[j] - sent[i])
+      } }' rigsrv/set /dev/stdin
+}
+radio_log_commands rigsrv/set.log | match_sets >rigsrv/set_first
+line_arrivals rigsrv/set.log | match_sets >rigsrv/set_complete
+# Eight clients each asking "f" and "m" ten times a second: the polls as radiosim read them.
+crowd_t0=$(now)
+python3 "$here/rig_bench.py" crowd "$rigsrv_port" 8 30 >rigsrv/crowd
+crowd_t1=$(now)
+radio_log_commands rigsrv/radio.log |
+  awk -v a="$crowd_t0" -v b="$crowd_t1" '$1 >= a && $1 <= b && ($2 == "FA" || $2 == "SM0") { print $1 }' \
+  >rigsrv/crowd_polls
+kill -TERM "$rigsrv_pid"
+wait "$rigsrv_pid"
+kill -TERM "$rigsrv_radio" "$rigref_radio"
+wait "$rigsrv_radio" "$rigref_radio"
+
 # ---- the table ----------------------------------------------------------------------------------
 
 load_end=$(cut -d' ' -f1-3 /proc/loadavg)
@@ -461,8 +519,7 @@ row "peak resident memory, bare window" "${bare_rss} MB" "" "" ""
 term_limit=$(awk -v w="$idle_pct" -v t="$tick_pct" 'BEGIN { printf "%.3f", w + t }')
 row "panel in a terminal (--terminal), same run" "${term_pct} %" "" "<= window" "$(verdict "$term_pct" "<=" "$term_limit")"
 row "peak resident memory, panel in a terminal" "${term_rss} MB" "" "< 20 MB" "$(verdict "$term_rss" "<" 20)"
-row "benchmark's panel (orvane_traced), same run" "${netbase_pct} %" "" "" ""
-row "  the same listening, one idle client connected" "${netidle_pct} %" "" "< 0.3 %" "$(verdict "$netidle_pct" "<" 0.3)"
+row "panel with its rig server on, one idle client connected, same run" "${netidle_pct} %" "" "< 0.3 %" "$(verdict "$netidle_pct" "<" 0.3)"
 
 read -r n med p99 _ < <(stats <keys/wire_in_process)
 section "2 Key to wire (Right: one 14-character frequency command; line time ${command_line_ms} ms)"
@@ -538,10 +595,35 @@ else
   row "(b) panel key to wire (end to end) / rigctl" "$ratio" "" "" ""
 fi
 
-# ---- 8: speech: the system's speech service and the clip rate ----------------------------------
+
+section "8 Rig server (Hamlib's network protocol) against rigctld -m 2014, each on its own radiosim"
+read -r n med p99 _ < <(answer_times rigsrv/ask | stats)
+row "panel: f answered, asked every 0.7 s on one connection (n=$n)" "$(fmt 3 "$med") ms" "$(fmt 3 "$p99") ms" "< 1 ms" "$(verdict "$p99" "<" 1)"
+stale=$(stale_answers rigsrv/ask)
+row "  answers older than a knob turn 0.1 s before the request" "$stale" "" "none" "$([ "${stale%% *}" -eq 0 ] && echo met || echo missed)"
+read -r n med p99 _ < <(answer_times rigref/ask | stats)
+row "rigctld: f answered, the same way, same time (n=$n)" "$(fmt 3 "$med") ms" "$(fmt 3 "$p99") ms" "" ""
+row "  answers older than a knob turn 0.1 s before the request" "$(stale_answers rigref/ask)" "" "" ""
+read -r n med p99 _ < <(stats <rigsrv/set_first)
+row "panel: F request to first byte at radiosim (n=$n)" "$(fmt 2 "$med") ms" "$(fmt 2 "$p99") ms" "< 2 ms" "$(verdict "$p99" "<" 2)"
+limit=$(awk -v l="$command_line_ms" 'BEGIN { print l + 2 }')
+read -r n med p99 _ < <(stats <rigsrv/set_complete)
+row "  to the command complete at radiosim, behind any poll on the line" "$(fmt 1 "$med") ms" "$(fmt 1 "$p99") ms" "< ${limit} ms" "$(verdict "$p99" "<" "$limit")"
+periods <rigsrv/crowd_polls >rigsrv/crowd_periods
+read -r n med p99 mean sd _ max < <(stats <rigsrv/crowd_periods)
+row "8 clients asking f and m 10 times a second: poll period at radiosim (n=$n)" "$(fmt 2 "$med") ms" "$(fmt 2 "$p99") ms" "" ""
+row "  mean, jitter (standard deviation); longest $(fmt 1 "$max") ms" "$(fmt 2 "$mean") ms" "sd $(fmt 2 "$sd") ms" "50 ± 1 ms" \
+  "$(awk -v m="$mean" 'BEGIN { print (m >= 49 && m <= 51) ? "met" : "missed" }')"
+crowd_span=$(awk -v a="$crowd_t0" -v b="$crowd_t1" 'BEGIN { printf "%.1f", b - a }')
+polls_due=$(awk -v a="$crowd_t0" -v b="$crowd_t1" 'BEGIN { printf "%d", (b - a) / 0.05 }')
+row "  polls in radiosim's log over ${crowd_span} s (one per 50 ms tick: $polls_due)" "$(wc -l <rigsrv/crowd_polls)" "" "" ""
+read -r asked answered < <(awk '{ a += $2; b += $3 } END { print a + 0, b + 0 }' rigsrv/crowd)
+row "  client requests answered" "$answered of $asked" "$((asked - answered)) lost" "none lost" \
+  "$([ "$asked" -gt 0 ] && [ "$asked" -eq "$answered" ] && echo met || echo missed)"
+# ---- 9: speech: the system's speech service and the clip rate ----------------------------------
 
 note "speech"
-section "8 Speech: the system's speech service and the clip rate"
+section "9 Speech: the system's speech service and the clip rate"
 "$repo/bench/speech.sh" "$build" | while IFS='|' read -r figure median p99 target result; do
   row "$figure" "$median" "$p99" "$target" "$result"
 done

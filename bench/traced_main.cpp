@@ -3,16 +3,9 @@
 // platform), with the timing decorators of trace.h around the window, the serial ports and the
 // sound player. The benchmarks start it in place of orvane to read timestamps from inside.
 //
-//   ORVANE_TRACE=FILE [ORVANE_TRACE_LISTEN=PORT] orvane_traced [--speech system]
-//       [--clip-rate PERCENT] ...
-//
-// With ORVANE_TRACE_LISTEN the network service also listens on 127.0.0.1:PORT (0: a free port,
-// noted in the trace as "listening 127.0.0.1:PORT"), accepts every client and takes whatever it
-// sends, answering nothing: the panel as it runs with clients of its rig server connected, for
-// measuring what an idle client costs.
+//   ORVANE_TRACE=FILE orvane_traced [--speech system] [--clip-rate PERCENT] ...
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -23,41 +16,6 @@
 #include "platform/sdl/sdl_window.h"
 #include "platform/speechd/speech_dispatcher.h"
 #include "trace.h"
-
-namespace {
-
-// Clients that are accepted and listened to, and never answered.
-class SilentServer {
- public:
-  SilentServer(orvane::Network& network, int port, orvane::bench::TraceLog& trace) {
-    std::string whyNot;
-    listener_ = network.listen("127.0.0.1", port, whyNot);
-    if (!listener_) {
-      std::fprintf(stderr, "orvane_traced: cannot listen: %s\n", whyNot.c_str());
-      return;
-    }
-    trace.note("listening", listener_->localName());
-    trace.flush();
-    network.setActivityHandler([this] { serve(); });
-  }
-
- private:
-  void serve() {
-    while (auto client = listener_->accept()) clients_.push_back(std::move(client));
-    for (auto& client : clients_) {
-      while (!client->receive(4096).empty()) {
-      }
-    }
-    std::erase_if(clients_, [](const auto& client) {
-      return client->status() == orvane::Connection::Status::Closed;
-    });
-  }
-
-  std::unique_ptr<orvane::Listener> listener_;
-  std::vector<std::unique_ptr<orvane::Connection>> clients_;
-};
-
-}  // namespace
 
 int main(int argc, char** argv) {
   const char* tracePath = std::getenv("ORVANE_TRACE");
@@ -91,9 +49,6 @@ int main(int argc, char** argv) {
   orvane::PosixClock clock;
   orvane::PosixSerialPorts serial;
   orvane::SpeechDispatcher speech;
-  std::unique_ptr<SilentServer> server;
-  if (const char* port = std::getenv("ORVANE_TRACE_LISTEN"); port != nullptr && *port != '\0')
-    server = std::make_unique<SilentServer>(network, std::atoi(port), trace);
 
   orvane::bench::TracingWindow tracedWindow(window, trace);
   orvane::bench::TracingSound tracedSound(sound, trace);

@@ -5,7 +5,6 @@
 
 #include "core/panel_state.h"
 #include "core/text.h"
-#include "tuning/levels.h"
 
 namespace orvane::rig::cat {
 
@@ -43,8 +42,17 @@ const RadioMode* modeOf(std::int32_t modeIndex, std::int32_t otherMode) {
   return nullptr;
 }
 
-std::string setFrequency(char vfo, std::int64_t hz) {
-  return readFrequency(vfo) + zeroPadded(hz, 11);
+namespace {
+
+// Every action the rig server sends has a form on every model in the table.
+std::string command(RadioModel model, CatAction action, std::int64_t argument = 0) {
+  return catCommand(model, action, argument).value_or(std::string());
+}
+
+}  // namespace
+
+std::string setFrequency(RadioModel model, char vfo, std::int64_t hz) {
+  return command(model, vfo == 'B' ? CatAction::FrequencyB : CatAction::FrequencyA, hz);
 }
 
 std::string readFrequency(char vfo) {
@@ -58,24 +66,25 @@ std::optional<std::int64_t> frequencyIn(std::string_view answer, char vfo) {
   return hz;
 }
 
-std::string setMode(const RadioMode& mode) {
-  return std::string("MD") + mode.catDigit;
+std::string setMode(RadioModel model, const RadioMode& mode) {
+  return command(model, CatAction::Mode, mode.catDigit - '0');
 }
 
-std::string setWidth(std::int32_t width) {
-  return LevelControl::widthCommand(width);
+std::optional<std::string> setWidth(RadioModel model, const RadioMode& mode, std::int32_t width) {
+  return widthCommand(model, mode.modeIndex, width * 10);
 }
 
-std::vector<std::string> setSplit(bool on) {
-  return {"FR0", on ? "FT1" : "FT0"};
+std::vector<std::string> setSplit(RadioModel model, bool on) {
+  return {command(model, CatAction::ReceiveOnVfoA),
+          command(model, on ? CatAction::SplitOn : CatAction::SplitOff)};
 }
 
-std::string transmit() {
-  return "TX";
+std::string transmit(RadioModel model) {
+  return command(model, CatAction::Transmit);
 }
 
-std::string receive() {
-  return "RX";
+std::string receive(RadioModel model) {
+  return command(model, CatAction::Receive);
 }
 
 std::string readPower() {

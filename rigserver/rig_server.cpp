@@ -103,7 +103,7 @@ std::optional<std::string> RigServer::start(const std::optional<std::string>& se
 void RigServer::shutDown() {
   if (keyedBy_ != 0) {
     // Before anything else the panel does on its way out: the radio must not stay on the air.
-    parts_.link.sendClientCommand(rig::cat::receive());
+    parts_.link.sendClientCommand(rig::cat::receive(model()));
     keyedBy_ = 0;
   }
   if (listener_ == nullptr && sessions_.empty()) return;
@@ -439,7 +439,7 @@ void RigServer::setFrequency(Session& session, const Request& request, char vfo)
   const std::optional<std::int64_t> hz = hertzIn(request.args[0]);
   int code = hz ? setRefusal() : rig::kInvalidArgument;
   if (code == rig::kOk) {
-    const std::string command = rig::cat::setFrequency(vfo, *hz);
+    const std::string command = rig::cat::setFrequency(model(), vfo, *hz);
     parts_.link.sendClientCommand(command);
     parts_.frequency.frequencySetByClient(command);
   }
@@ -450,14 +450,18 @@ void RigServer::setMode(Session& session, const Request& request) {
   const rig::RadioMode* mode = rig::cat::modeNamed(request.args[0]);
   const std::optional<std::int32_t> passband = passbandIn(request.args[1]);
   std::optional<std::int32_t> width;
-  if (passband && *passband > 0) width = widthFor(*passband);
-  // A width the filter control cannot set refuses the whole request: nothing half done.
-  int code = mode && passband && (*passband <= 0 || width) ? setRefusal() : rig::kInvalidArgument;
+  std::optional<std::string> widthCommand;
+  if (mode && passband && *passband > 0) width = widthFor(*passband);
+  if (width) widthCommand = rig::cat::setWidth(model(), *mode, *width);
+  // A width the filter control or the radio cannot set refuses the whole request: nothing half
+  // done.
+  int code =
+      mode && passband && (*passband <= 0 || widthCommand) ? setRefusal() : rig::kInvalidArgument;
   if (code == rig::kOk) {
-    parts_.link.sendClientCommand(rig::cat::setMode(*mode));
+    parts_.link.sendClientCommand(rig::cat::setMode(model(), *mode));
     parts_.mode.modeSetByClient(mode->modeIndex, mode->otherMode);
-    if (width) {
-      parts_.link.sendClientCommand(rig::cat::setWidth(*width));
+    if (widthCommand) {
+      parts_.link.sendClientCommand(*widthCommand);
       parts_.levels.widthSetByClient(*width);
     }
   }
@@ -501,7 +505,7 @@ void RigServer::setSplit(Session& session, const Request& request) {
     code = on == "1" && !isVfoB(txVfo) ? rig::kNotAvailable : setRefusal();
   }
   if (code == rig::kOk) {
-    for (const std::string& command : rig::cat::setSplit(on == "1")) {
+    for (const std::string& command : rig::cat::setSplit(model(), on == "1")) {
       parts_.link.sendClientCommand(command);
     }
     parts_.frequency.splitSetByClient(on == "1");
@@ -529,11 +533,11 @@ void RigServer::setPtt(Session& session, const Request& request) {
 void RigServer::key(int sessionId) {
   if (keyedBy_ == 0) say("transmit");
   keyedBy_ = sessionId;
-  parts_.link.sendClientCommand(rig::cat::transmit());
+  parts_.link.sendClientCommand(rig::cat::transmit(model()));
 }
 
 void RigServer::unkey() {
-  parts_.link.sendClientCommand(rig::cat::receive());
+  parts_.link.sendClientCommand(rig::cat::receive(model()));
   if (keyedBy_ != 0) say("receive");
   keyedBy_ = 0;
 }
@@ -547,7 +551,7 @@ void RigServer::radioLost() {
 void RigServer::linkBack() {
   if (!receiveOwed_) return;
   receiveOwed_ = false;
-  parts_.link.sendClientCommand(rig::cat::receive());
+  parts_.link.sendClientCommand(rig::cat::receive(model()));
 }
 
 void RigServer::tick() {

@@ -137,6 +137,8 @@ class RigServer {
   void getPowerstat(Session& session, const Request& request);
   // Why a set cannot be carried out now (kOk when it can). Receive is never refused.
   int setRefusal() const;
+  // The radio on the line, whose forms the sets go out in.
+  RadioModel model() const { return modelOnTheLine(parts_.state); }
   void readRadio(Session& session, const Request& request, const std::string& read);
   void answerRead(Session& session, std::string_view answer);
 

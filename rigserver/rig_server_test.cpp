@@ -16,8 +16,10 @@ namespace {
 
 using Peer = std::shared_ptr<fake::FakePeer>;
 
-// A Kenwood TS-2000 on the line: answers the reads at once, takes the sets.
+// A Kenwood TS-2000 (or the model identity names) on the line: answers the reads at once, takes
+// the sets.
 struct Radio {
+  std::string identity = "019";
   std::string vfoA = "00014074000";
   std::string vfoB = "00014076000";
   int sMeter = 15;
@@ -27,7 +29,7 @@ struct Radio {
     if (command == "FA;") return "FA" + vfoA + ";";
     if (command == "FB;") return "FB" + vfoB + ";";
     if (command == "PS;") return "PS1;";
-    if (command == "ID;") return "ID019;";
+    if (command == "ID;") return "ID" + identity + ";";
     if (command == "SM0;") {
       char buf[16];
       std::snprintf(buf, sizeof buf, "SM0%04d;", sMeter);
@@ -229,6 +231,54 @@ TEST_F(RigServerTest, ModesTheTableLacksAreSetRecordedShownAndSpoken) {
   EXPECT_EQ(wire(), (std::vector<std::string>{"MD2", "MD2"}));
   EXPECT_EQ(state.filterWidth, 241);
 }
+
+// The sets of a program go out in the forms of the radio that named itself, from the same table
+// as the panel's own keys.
+struct ModelForms {
+  std::string identity;
+  RadioModel model;
+  std::vector<std::string> cw500;    // M CW 500
+  std::vector<std::string> split;    // S 1 VFOB
+  std::vector<std::string> usb2400;  // M USB 2400
+};
+const ModelForms kModelForms[] = {
+    {"999", RadioModel::Unknown, {"MD3", "BW0050"}, {"FR0", "FT1"}, {"MD2", "BW0240"}},
+    {"019", RadioModel::Ts2000, {"MD3", "FW0500"}, {"FR0", "FT1"}, {"MD2", "SH05"}},
+    {"020", RadioModel::Ts480, {"MD3", "FW0500"}, {"FR0", "FT1"}, {"MD2", "SH07"}},
+    {"021", RadioModel::Ts590s, {"MD3", "FW0500"}, {"FR0", "FT1"}, {"MD2", "SH07"}},
+    {"023", RadioModel::Ts590sg, {"MD3", "FW0500"}, {"FR0", "FT1"}, {"MD2", "SH07"}},
+    {"024", RadioModel::Ts890s, {"MD3", "BW0050"}, {"FR0", "FT1"}, {"MD2", "BW0240"}},
+    {"022", RadioModel::Ts990s, {"OM03", "BW0050"}, {"CB0", "TB1"}, {"OM02", "BW0240"}},
+};
+
+class RigServerModelTest : public RigServerTest, public testing::WithParamInterface<ModelForms> {};
+
+TEST_P(RigServerModelTest, SetsGoOutInTheFormsOfTheRadioOnTheLine) {
+  const ModelForms& want = GetParam();
+  radio.identity = want.identity;
+  Peer client = startWithClient();
+  for (int i = 0; i < 4 && state.identityAwaited != 0; ++i) tick();
+  ASSERT_EQ(modelOnTheLine(state), want.model);
+  wire();
+  EXPECT_EQ(ask(client, "F 7074000\nM CW 500\n"), "RPRT 0\nRPRT 0\n");
+  std::vector<std::string> expected{"FA00007074000"};
+  expected.insert(expected.end(), want.cw500.begin(), want.cw500.end());
+  EXPECT_EQ(wire(), expected);
+  EXPECT_EQ(ask(client, "S 1 VFOB\n"), "RPRT 0\n");
+  EXPECT_EQ(wire(), want.split);
+  EXPECT_EQ(ask(client, "T 1\nT 0\n"), "RPRT 0\nRPRT 0\n");
+  EXPECT_EQ(wire(), (std::vector<std::string>{"TX", "RX"}));
+  EXPECT_EQ(ask(client, "M USB 2400\nm\n"), "RPRT 0\nUSB\n2400\n");
+  EXPECT_EQ(wire(), want.usb2400);
+  // A width this radio's filter cannot take in the mode refuses the whole set.
+  EXPECT_EQ(ask(client, "M USB 2500\n"),
+            want.usb2400[1].starts_with("SH") ? "RPRT -1\n" : "RPRT 0\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryModel, RigServerModelTest, testing::ValuesIn(kModelForms),
+                         [](const testing::TestParamInfo<ModelForms>& param) {
+                           return "ID" + param.param.identity;
+                         });
 
 TEST_F(RigServerTest, SplitFromAClientMovesThePanelToVfoB) {
   Peer client = startWithClient();

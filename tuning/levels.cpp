@@ -24,10 +24,6 @@ std::optional<std::string> widthCommandFor(const PanelState& state) {
 
 }  // namespace
 
-std::string LevelControl::widthCommand(std::int32_t width) {
-  return "BW" + zeroPadded(width, 4);
-}
-
 void LevelControl::sendWidth() {
   state_.filterWidth = std::clamp(state_.filterWidth, kNarrowestWidth, kWidestWidth);
   if (const std::optional<std::string> command = widthCommandFor(state_)) {

@@ -25,9 +25,6 @@ class LevelControl {
   // The filter widths the width control sets, in tens of hertz (0.5 to 3 kHz).
   static constexpr std::int32_t kNarrowestWidth = 50;
   static constexpr std::int32_t kWidestWidth = 300;
-  // "BW" and the width in tens of hertz as four digits: the TS-2000 form that another program's
-  // passband goes out in.
-  static std::string widthCommand(std::int32_t width);
   // Another program has set the radio's filter to width (within the limits above): the width
   // readout and Up and Down go on from it.
   void widthSetByClient(std::int32_t width) { state_.filterWidth = width; }

@@ -8,7 +8,9 @@
 #   "F 7074000" reaches the radio and then the panel's own readout (F in the window);
 #   "T 1" from a client that is then killed: "RX" on the wire within a second, and the panel says
 #   "transmit" and "receive";
-#   two clients at once each get their own answers, while the panel's polls go on.
+#   two clients at once each get their own answers, while the panel's polls go on;
+#   against radiosim playing a TS-990S and a TS-590S, rigctl's F, M, S and T reach the radio in
+#   that model's own forms.
 #
 # usage: e2e_rig_server.sh BUILD_DIR
 set -uo pipefail
@@ -138,6 +140,40 @@ check "no malformed command on the wire" test -z "$(malformed_commands)"
 quit_panel
 check "panel exit code 0 after Q (got $panel_status)" test "$panel_status" -eq 0
 check "the debug log names the port and the clients" grep -aq "^NET=listening on 127.0.0.1:$port" debug.dat
+
+# --- other models: the sets in each radio's own forms
+# model_sets MODEL COMMAND...: the panel against radiosim playing MODEL, in a directory of its own;
+# rigctl sets the frequency, CW with 500 Hz, split on, keys, unkeys and ends split; each COMMAND
+# must reach the radio.
+in_radio_log() { radio_commands radio.log | grep -qx "$1"; }
+model_sets() {
+  local model=$1 dir=$work/$1 sim command
+  shift
+  mkdir -p "$dir" && cd "$dir" || return 1
+  "$radiosim" --dir "$dir" --port 3 --baud 9600 --log radio.log --control radio.ctl \
+    --model "$model" 2>radiosim.err &
+  sim=$!
+  wait_for 50 test -L "$dir/com3" || { echo "FAIL radiosim --model $model did not start"; return 1; }
+  cp "$work/orvane.cfg" .
+  local model_port
+  model_port=$(free_port)
+  printf 'rig-server 127.0.0.1:%s\n' "$model_port" >settings.cfg
+  start_speaking_panel "$build" || return 1
+  identified() { grep -aq '^RADIO=' debug.dat 2>/dev/null; }
+  wait_for 100 identified || echo "FAIL the panel never heard which radio $model is"
+  wait_for 50 port_open "$model_port" || echo "FAIL the panel did not listen"
+  rigctl -m 2 -r "127.0.0.1:$model_port" F 7074000 M CW 500 S 1 VFOB T 1 T 0 S 0 VFOA \
+    >rigctl.out 2>&1
+  for command in "$@"; do
+    check "$model: $command on the wire" wait_for 20 in_radio_log "$command"
+  done
+  quit_panel
+  kill -TERM "$sim"
+  wait "$sim" 2>/dev/null
+  cd "$work" || return 1
+}
+model_sets ts990s FA00007074000 OM03 BW0050 CB0 TB1 TX RX TB0
+model_sets ts590s FA00007074000 MD3 FW0500 FR0 FT1 TX RX FT0
 
 if [ "$failures" -ne 0 ]; then
   echo "--- reference"; cat reference.raw
