@@ -43,6 +43,13 @@ finish() {
 }
 
 typed() { echo "keys $2" >"$1.ctl"; }
+# identified: the panel has read the radio's answer to its latest question which model it is
+# (debug.dat, with the debug log on). Until then it sends the forms it sends to a radio it does not
+# know; a connection lost and found again on a busy machine asks again.
+identified() {
+  awk '/^TX=ID;?$/ { asked = NR } /^RADIO=/ { named = NR } END { exit !(named > asked) }' \
+    debug.dat 2>/dev/null
+}
 # The status line as it stands now: rewritten in place on a terminal, the last line in a file.
 status_line() {
   if [ -s "$1.out" ]; then tail -1 "$1.out"; return; fi
