@@ -27,8 +27,19 @@ bool acceptsRigServer(std::string_view value) {
   return value == "off" || value == "on" || parseHostAndPort(value, {}).has_value();
 }
 
+bool acceptsRig(std::string_view value) {
+  return value == "off" || parseHostAndPort(value, {}).has_value();
+}
+
+bool acceptsWatts(std::string_view value) {
+  const auto watts = wholeNumber(value);
+  return watts && *watts >= 1 && *watts <= kMaxRigWatts;
+}
+
 constexpr auto kSpecs = std::to_array<SettingSpec>({
     {"rig-server", "on", &acceptsRigServer, "off, on, PORT, ADDRESS or ADDRESS:PORT"},
+    {"rig", "", &acceptsRig, "off, HOST:PORT, HOST or PORT"},
+    {"rig-power", "", &acceptsWatts, "the radio's full power in watts, 1 to 10000"},
 });
 
 const SettingSpec* findSpec(std::string_view name) {
@@ -154,6 +165,21 @@ std::optional<HostAndPort> parseHostAndPort(std::string_view text, HostAndPort d
   }
   result.host = std::string(host);
   return result;
+}
+
+std::optional<RigServerAddress> rigServerAddress(const Settings& settings) {
+  const std::optional<std::string> value = settings.value("rig");
+  if (!value || *value == "off") return std::nullopt;
+  const RigServerAddress defaults;
+  const auto given = parseHostAndPort(*value, {defaults.host, defaults.port});
+  if (!given) return std::nullopt;
+  return RigServerAddress{given->host, given->port};
+}
+
+int rigFullPowerWatts(const Settings& settings) {
+  const std::optional<std::string> value = settings.value("rig-power");
+  if (!value) return 0;
+  return wholeNumber(*value).value_or(0);
 }
 
 std::optional<int> parsePercent(std::string_view text, int low, int high) {

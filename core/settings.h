@@ -68,4 +68,20 @@ std::optional<HostAndPort> parseHostAndPort(std::string_view text, HostAndPort d
 // A whole number from low to high, optionally followed by "%". Nothing for anything else.
 std::optional<int> parsePercent(std::string_view text, int low, int high);
 
+// ---- the radio's line
+
+// The setting "rig" names a Hamlib rig server (rigctld, or another panel's rig server) that the
+// panel works the radio through instead of the serial port of orvane.cfg: "HOST:PORT", "HOST" or
+// "PORT", the rest as rigctld's own default, localhost port 4532. "off", or no setting at all,
+// keeps the serial port. "rig-power" is the radio's full power in watts, for the power setting to
+// be sent as a fraction of it, when the server does not tell it.
+inline constexpr int kMaxRigWatts = 10000;
+struct RigServerAddress {
+  std::string host = "localhost";
+  int port = 4532;
+};
+std::optional<RigServerAddress> rigServerAddress(const Settings& settings);
+// The "rig-power" setting in watts, 0 when there is none.
+int rigFullPowerWatts(const Settings& settings);
+
 }  // namespace orvane

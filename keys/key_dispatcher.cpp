@@ -163,6 +163,10 @@ void KeyDispatcher::spotKey(int /*key*/) {
   if (state_.modeIndex != kCwMode) return;
   state_.commandText = "SWT28";
   c_.announcer.playClip("spot");
+  if (!c_.link.canCarryOut(state_.commandText)) {
+    c_.announcer.playClip("na");
+    return;
+  }
   c_.link.sendCommand();
 }
 
@@ -205,6 +209,12 @@ void KeyDispatcher::meterKey(int /*key*/) {
 
 void KeyDispatcher::tuneKey(int /*key*/) {
   c_.announcer.playClip("tune.wav");
+  // A radio without a tuner gets nothing, not even the meter's choice, and the panel does not
+  // go into its tuning state, where every other key would be refused.
+  if (!c_.link.canCarryOut(state_.tuning == 0 ? "AC111" : "AC110")) {
+    c_.announcer.playClip("na");
+    return;
+  }
   c_.link.send("RM1");  // the SWR meter
   if (state_.tuning == 0) {
     c_.announcer.playClip("on.wav");

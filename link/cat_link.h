@@ -50,6 +50,12 @@ class CatLink {
   void sendCommand();
   // Shorthand for the calling convention: commandText = command, then sendCommand().
   void send(std::string_view command);
+  // Whether the radio can carry out the command (its text without ";"): asked before a key speaks
+  // what it will do, so that a radio without the function hears "not available" instead.
+  bool canCarryOut(std::string_view command) { return port_.canCarryOut(state_.comPort, command); }
+  // The next tick tries to open the port, if it is not open, instead of waiting out the second
+  // between tries: the line has said it is there.
+  void openAtNextTick() { state_.reopenTicks = kReopenTicks - 1; }
   // One timer tick of the exchange.
   void pollRadio();
   // Appends a line to the debug log when the log is on.

@@ -17,6 +17,11 @@ void ReceiverToggles::toggle(ReceiverFunction function) {
   const ToggleRow& row = kToggleTable[static_cast<std::size_t>(function)];
   std::int32_t& flag = state_.*row.flag;
   announcer_.playClip(row.nameClip);
+  // Decided before "on" or "off" is said: the operator never hears a state that did not happen.
+  if (!link_.canCarryOut(flag == 0 ? row.onCommand : row.offCommand)) {
+    announcer_.playClip("na");
+    return;
+  }
   if (flag == 0) {
     announcer_.playClip("on");
     state_.commandText = row.onCommand;
@@ -29,6 +34,8 @@ void ReceiverToggles::toggle(ReceiverFunction function) {
 }
 
 void ReceiverToggles::setPreamp(bool on) {
+  // A radio without a preamplifier is left alone: the operator did not ask for it here.
+  if (!link_.canCarryOut(on ? "PA1" : "PA0")) return;
   state_.preampOn = on ? 0 : 1;
   togglePreamp();
 }

@@ -27,8 +27,8 @@ inline constexpr auto kClipVocabulary = std::to_array<std::string_view>(
      "ok", "invalid", "split", "off", "on",
      // tune
      "tune.wav", "on.wav", "off.wav", "ton",
-     // link state
-     "connected", "nc",
+     // link state, and a function the radio does not have
+     "connected", "nc", "na",
      // program life
      "ts", "cfgnf", "quit", "delay", "help.wav"});
 

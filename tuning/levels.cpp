@@ -34,7 +34,31 @@ void LevelControl::sendAfGain() {
   link_.send("AG0" + zeroPadded(state_.afGain, 3));
 }
 
+std::optional<std::string> LevelControl::targetCommand() const {
+  switch (state_.entryState) {
+    case kWidthState:
+      return "BW" + zeroPadded(state_.filterWidth, 4);
+    case kPowerState:
+      return powerCommand(state_.powerWatts);
+    case kRfGainState:
+      return "RG" + zeroPadded(state_.rfGain, 3);
+    case kAfGainState:
+      return "AG0" + zeroPadded(state_.afGain, 3);
+    default:
+      return std::nullopt;
+  }
+}
+
+bool LevelControl::radioHasTarget() {
+  const std::optional<std::string> command = targetCommand();
+  if (!command || link_.canCarryOut(*command)) return true;
+  // The level stays where it was: the panel's record follows only what the radio was sent.
+  announcer_.playClip("na");
+  return false;
+}
+
 void LevelControl::up() {
+  if (!radioHasTarget()) return;
   switch (state_.entryState) {
     case kWidthState:
       state_.filterWidth += 10;
@@ -62,6 +86,7 @@ void LevelControl::up() {
 }
 
 void LevelControl::down() {
+  if (!radioHasTarget()) return;
   switch (state_.entryState) {
     case kWidthState:
       state_.filterWidth -= 10;

@@ -2,6 +2,9 @@
 // of Up and Down, which move it by a fixed step within its limits and send it at once.
 #pragma once
 
+#include <optional>
+#include <string>
+
 #include "core/panel_state.h"
 #include "link/cat_link.h"
 #include "speech/announcer.h"
@@ -28,6 +31,11 @@ class LevelControl {
   void sendAfGain();
 
  private:
+  // The command that sets the level Up and Down act on now, or nothing when they act on none.
+  std::optional<std::string> targetCommand() const;
+  // Whether the radio has that level; "not available" is said when it has not.
+  bool radioHasTarget();
+
   PanelState& state_;
   CatLink& link_;
   Announcer& announcer_;

@@ -11,6 +11,10 @@ std::string digitClip(int d) {
 }  // namespace
 
 void Meters::meterKey() {
+  if (!link_.canCarryOut(state_.tuning == 1 ? "RM" : "SM0")) {
+    announcer_.playClip("na");
+    return;
+  }
   if (state_.tuning == 1) {
     swrReadout();
   } else {
