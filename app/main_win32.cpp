@@ -2,6 +2,7 @@
 // subsystem: started from Explorer or a shortcut it opens no console of its own.
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "panel/panel.h"
 #include "platform/win32/win32_network.h"
@@ -12,7 +13,7 @@
 namespace {
 
 constexpr char kUsage[] =
-    "Usage: orvane [--help] [--version]\r\n"
+    "Usage: orvane [--rig HOST:PORT] [--rig-power WATTS] [--help] [--version]\r\n"
     "\r\n"
     "Orvane is a spoken control panel for Kenwood TS-series HF transceivers, worked from the\r\n"
     "keyboard and answering with speech.\r\n"
@@ -25,6 +26,11 @@ constexpr char kUsage[] =
     "  debug.dat    the debug log, when the configuration asks for it\r\n"
     "\r\n"
     "The first line of orvane.cfg names the radio's COM port by its number (port 3 for COM3).\r\n"
+    "\r\n"
+    "  --rig HOST:PORT  work the radio through a Hamlib rig server (rigctld) instead of the\r\n"
+    "                   COM port: any radio Hamlib drives; localhost:4532 by default\r\n"
+    "  --rig-power WATTS  the radio's full power, when the server does not tell it\r\n"
+    "Each option NAME VALUE can also be a line \"NAME VALUE\" in settings.cfg.\r\n"
     "Press H in the window for spoken help, Q to quit.\r\n";
 
 bool writeAll(HANDLE out, const std::string& text) {
@@ -65,7 +71,20 @@ int main(int argc, char** argv) {
       return 0;
     }
   }
-  // Every other argument is ignored: the panel is configured by its file alone.
+  // The station's settings file first, so that the command line wins over it. Anything else on
+  // the command line is ignored.
+  orvane::Win32FileSystem files;
+  orvane::Settings settings;
+  std::vector<std::string> problems;
+  if (const auto contents = files.readFile(orvane::kSettingsFileName)) {
+    settings.readFile(*contents, problems);
+  }
+  settings.takeOptions(std::vector<std::string>(argv + 1, argv + argc), problems);
+  if (!problems.empty()) {
+    std::string text;
+    for (const std::string& problem : problems) text += "orvane: " + problem + "\r\n";
+    tellOperator(text, MB_ICONWARNING);
+  }
 
   // Made first and so gone last: the window and the sound player serve it while they wait.
   orvane::Win32Network network;
@@ -75,10 +94,9 @@ int main(int argc, char** argv) {
   orvane::Win32Sound sound;
   // A client is answered while the panel speaks, not only between clips.
   sound.serveWhileWaiting(network.waitHandle(), serveNetwork);
-  orvane::Win32FileSystem files;
   orvane::Win32Clock clock;
   orvane::Win32SerialPorts serial;
-  orvane::Panel panel(orvane::Platform{window, sound, files, clock, serial, network});
+  orvane::Panel panel(orvane::Platform{window, sound, files, clock, serial, network}, settings);
   const int status = panel.run();
   // The one failure told in words rather than by a clip: the panel has done nothing at all.
   if (status == orvane::kExitNoWindow)
