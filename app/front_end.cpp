@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/front_end.h"
 
 #include <cstdio>
@@ -27,6 +28,8 @@ term::ScreenLayout terminalLayout() {
 
 int runPanelIn(Window& window, const PanelServices& s, const Settings& settings) {
   Panel panel(Platform{window, s.sound, s.files, s.clock, s.serial, s.network}, settings);
+  panel.setProblemReporter(
+      [](const std::string& problem) { std::fprintf(stderr, "orvane: %s\n", problem.c_str()); });
   return panel.run();
 }
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the panel meets the operator: its window on the desktop, or the terminal it was started
 // from, for a station without a desktop or an operator who reads a braille display.
 #pragma once

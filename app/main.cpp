@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Orvane: builds the real platform and runs the panel.
 #include <cstdio>
 #include <string>
@@ -68,6 +69,7 @@ int main(int argc, char** argv) {
     }
     if (argument == "--version") {
       std::printf("orvane %s\n", orvane::kVersion);
+      for (const char* line : orvane::kCopyrightNotice) std::printf("%s\n", line);
       return 0;
     }
     if (argument == "--terminal" || argument == "-t") {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Orvane for Windows: builds the Win32 platform and runs the panel. A program of the windows
 // subsystem: started from Explorer or a shortcut it opens no console of its own.
 #include <cstring>
@@ -67,7 +68,9 @@ int main(int argc, char** argv) {
       return 0;
     }
     if (std::strcmp(argv[i], "--version") == 0) {
-      tellOperator(std::string("orvane ") + orvane::kVersion + "\r\n", MB_ICONINFORMATION);
+      std::string text = std::string("orvane ") + orvane::kVersion + "\r\n";
+      for (const char* line : orvane::kCopyrightNotice) text += std::string(line) + "\r\n";
+      tellOperator(text, MB_ICONINFORMATION);
       return 0;
     }
   }
@@ -94,6 +97,9 @@ int main(int argc, char** argv) {
   orvane::Win32Sound sound;
   // A client is answered while the panel speaks, not only between clips.
   sound.serveWhileWaiting(network.waitHandle(), serveNetwork);
+  // The clip set installed beside orvane.exe speaks every clip the station's own wave\ folder
+  // lacks, so an installed panel started in a station folder of its own is heard.
+  files.addFallbackDirectory("wave/", orvane::besideExecutable("wave"));
   orvane::Win32Clock clock;
   orvane::Win32SerialPorts serial;
   orvane::Panel panel(orvane::Platform{window, sound, files, clock, serial, network}, settings);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The floor the panel's idle cost is measured against: a bare SDL2 window of the panel's size with
 // one font, showing one line of large text and waiting for events, as a newcomer to SDL would
 // write it. Like the panel it turns off SDL's OpenGL probe (which alone would load Mesa and LLVM),

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Small measuring tools for scripts/bench.sh.
 //
 //   benchkit now

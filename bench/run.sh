@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs every measurement of the panel and prints one table (scripts/bench.sh builds and calls it).
 #
 #   bench/run.sh BUILD_DIR

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Timestamps from inside the running panel, for the benchmarks: decorators of the platform's
 // window, serial ports and sound player that note, on the monotonic clock, when a key reaches the
 // window's event handler, when a command's last byte has been written to the port, when a clip is

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // orvane_traced: the panel exactly as build/orvane runs it (the same logic, the same SDL and POSIX
 // platform), with the timing decorators of trace.h around the window, the serial ports and the
 // sound player. The benchmarks start it in place of orvane to read timestamps from inside.

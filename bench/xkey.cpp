@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Presses a key COUNT times in the window that has the keyboard focus, the way xdotool key does
 // (the XTEST extension: the X server takes it as real keyboard input), and prints the monotonic
 // clock (seconds) at the moment each key-down is sent. The pauses between presses are drawn at

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Cross-builds the Windows program on Debian with mingw-w64 (package g++-mingw-w64-x86-64):
 #   cmake -S . -B build-win -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw64.cmake
 # The posix thread model gives std::thread and std::mutex (GoogleTest uses them); cmake/windows.cmake

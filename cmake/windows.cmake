@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Everything the compiler brings (libgcc, libstdc++, winpthread) is linked in, so a program needs no
 # DLL beyond those every Windows has.
 add_link_options(-static -static-libgcc -static-libstdc++)

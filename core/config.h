@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The configuration file "orvane.cfg": seven lines, each a free label followed by a value at fixed
 // character positions. Only positions and line lengths count; the labels are never read.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one record of everything the panel knows: settings from the configuration file, what it last
 // sent to the radio, what the radio last answered, and the texts shared between the modules.
 // Every module reads and writes it; nothing else holds state.
@@ -19,6 +20,15 @@ inline constexpr char kEmptyChannel[] = "9";
 inline constexpr int kOutOfBand = 99;
 // entryMHz while no direct entry has been made in this run.
 inline constexpr int kNoEntry = 999;
+
+// A mode of the radio outside ModeTable, which only another program (through the rig server) sets;
+// modeIndex then holds the panel's nearest mode, from which the mode key goes on.
+enum OtherMode : std::int32_t {
+  kNoOtherMode = 0,
+  kFskMode = 1,         // RTTY, shown "FSK"
+  kCwReverseMode = 2,   // CW on the other sideband, shown "CW-R"
+  kFskReverseMode = 3,  // RTTY with mark and space swapped, shown "FSK-R"
+};
 
 struct ModeEntry {
   Text command;     // mode-select command, e.g. "MD2"
@@ -78,6 +88,8 @@ struct PanelState {
   // What the panel last set on the radio.
   std::int32_t bandIndex = 0;
   std::int32_t modeIndex = 0;
+  // kNoOtherMode, or the mode of OtherMode the radio is in (modeIndex is then the nearest).
+  std::int32_t otherMode = kNoOtherMode;
   std::int32_t afGain = 0;
   std::int32_t rfGain = 0;
   std::int32_t filterWidth = 0;

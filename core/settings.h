@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The station's optional settings: the file "settings.cfg" in the station directory, one setting
 // per line as a name and a value ("rig-server on"), and the command line, where the same setting
 // is "--rig-server on" or "--rig-server=on" and wins over the file. Everything that orvane.cfg's

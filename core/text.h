@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Texts and numbers as the panel handles them: bounded texts, 1-based text operations, and the
 // lenient text-to-number conversion used for the configuration file and the radio's answers.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A whole panel on the in-memory platform with every check wired in: each write to the radio is
 // checked as it happens, the state before every event and once more after the shut-down.
 #pragma once

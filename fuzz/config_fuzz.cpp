@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Any orvane.cfg: the panel starts with it, the keys that use the settings (power, band stepping
 // to the configured top band, the tuner with its SWR wording) run, and the panel shuts down.
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What must hold in the panel whatever the radio, the keyboard or the files bring in. A breach
 // prints what broke and aborts, so that libFuzzer keeps the input that caused it.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Any memory.dat: the panel starts with it, every band is selected, every channel recalled, and
 // the file written at shut-down must load back to what the panel held.
 #include <cstdint>

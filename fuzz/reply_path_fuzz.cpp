@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Any bytes from the radio, one answer per line: each goes through the poll and the
 // frequency-answer routine, then through every key that uses what was stored: the readouts, band
 // memory and band selection, zero and step, channel store and recall, the tuner's SWR readout.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs one fuzz target for SECONDS from its seed corpus, without writing into the repository: what
 # it learns goes into WORK (a temporary directory unless given) and is kept only there.
 # Fails on any crash, sanitizer report or broken invariant, and prints the input that caused it.

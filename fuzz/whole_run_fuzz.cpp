@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whole runs: any stream of keys, ticks and radio bytes through the window event handler. The
 // input reads as a script, one operation per character:
 //   a key character (see keyCode)   a key press, down and up

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's event routine. A key press passes the common guards (key latch, debug log,
 // tuner lock-out, quit, not connected) and then exactly one row of the key table; rows marked
 // "on" go on to the frequency-step stage, which in the frequency state sends the frequency.

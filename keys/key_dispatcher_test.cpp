@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Key presses as transcripts: keys and radio answers in; clips, commands and prints out.
 #include "keys/key_dispatcher.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "link/cat_link.h"
 
 #include <optional>
@@ -55,9 +56,25 @@ void CatLink::sendCommand() {
 void CatLink::noteFrequencyExchange(std::string_view command) {
   if (command == "FA" || command == "FB") {
     state_.frequencyPollOutstanding = 1;
-  } else if (isFrequencyCommand(command) && state_.frequencyPollOutstanding == 1) {
+  } else {
+    noteFrequencyCommand(command);
+  }
+}
+
+void CatLink::noteFrequencyCommand(std::string_view command) {
+  if (isFrequencyCommand(command) && state_.frequencyPollOutstanding == 1) {
     state_.frequencyAnswerStale = 1;
   }
+}
+
+void CatLink::sendClientCommand(std::string_view command) {
+  // Only the VFO the panel polls has an answer on its way that this command makes stale.
+  const std::string_view polled = state_.splitState > 0 ? "FB" : "FA";
+  if (command.substr(0, 2) == polled) noteFrequencyCommand(command);
+  std::string text(command);
+  text += ';';
+  port_.writePort(state_.comPort, text);
+  writeDebugLine("TX=" + text);
 }
 
 void CatLink::send(std::string_view command) {
@@ -129,6 +146,7 @@ bool CatLink::collectReply() {
   state_.missedPolls = 0;
   state_.replyText = port_.readPort(state_.comPort, kMaxReply);
   writeDebugLine("RX=" + state_.replyText.str());
+  readIsClients_ = readObserver_ && readObserver_(state_.replyText.str());
   return true;
 }
 
@@ -141,7 +159,7 @@ void CatLink::routeReply() {
   // Only the first two characters of everything read are looked at: when the answer to a key's
   // command and the poll answer arrive together, the rest waits for the next poll's answer.
   // Anything malformed is only logged, like noise.
-  if (isFrequencyAnswer(state_.replyText) && !stale) {
+  if (isFrequencyAnswer(state_.replyText) && !stale && !readIsClients_) {
     if (frequencyAnswer_) frequencyAnswer_();
   }
   if (leftText(state_.replyText, 2) == "RM" && meterReading(state_.replyText)) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CatLink is the only path between the panel and the transceiver. Commands are written and
 // forgotten; at every 50 ms tick pollRadio collects whatever the radio has sent since the last
 // tick, routes it by its first two characters, and sends the next poll, alternately the frequency
@@ -41,6 +42,13 @@ class CatLink {
   void setRadioLostHandler(std::function<void()> handler) { radioLost_ = std::move(handler); }
   // Called when a try from the tick has opened the port again.
   void setPortOpenedHandler(std::function<void()> handler) { portOpened_ = std::move(handler); }
+  // Sees every read from the radio, whole, before the panel routes it: other programs' answers
+  // come on the same line as the panel's own (the rig server). It returns true when the read
+  // begins with an answer that one of them asked for; the panel then does not take that answer
+  // as its own frequency, which it would otherwise do by its first two characters.
+  void setReadObserver(std::function<bool(std::string_view)> observer) {
+    readObserver_ = std::move(observer);
+  }
 
   // Opens comPort at baudRate as the radio's line: reads that return at once, 8 data bits, no
   // parity, two stop bits. Used at start and at every later try. Whether the port is now open.
@@ -56,6 +64,12 @@ class CatLink {
   // The next tick tries to open the port, if it is not open, instead of waiting out the second
   // between tries: the line has said it is there.
   void openAtNextTick() { state_.reopenTicks = kReopenTicks - 1; }
+  // Sends a command for another program (the rig server) exactly as given, ";" appended, in one
+  // write, logged as "TX=". It leaves commandText alone (a key's handling may be using it: this
+  // can run while a clip of that key plays) and never turns "FA" into "FB": a program that asked
+  // for VFO A gets VFO A. A frequency command makes the answer to a poll already on its way
+  // stale, as the panel's own do.
+  void sendClientCommand(std::string_view command);
   // One timer tick of the exchange.
   void pollRadio();
   // Appends a line to the debug log when the log is on.
@@ -74,6 +88,7 @@ class CatLink {
   void sendNextPoll();
   // Follows the frequency polls and commands on their way out (see routeReply).
   void noteFrequencyExchange(std::string_view command);
+  void noteFrequencyCommand(std::string_view command);
 
   PanelState& state_;
   SerialPort& port_;
@@ -82,6 +97,9 @@ class CatLink {
   std::function<void()> frequencyAnswer_;
   std::function<void()> radioLost_;
   std::function<void()> portOpened_;
+  std::function<bool(std::string_view)> readObserver_;
+  // The read now being routed begins with another program's answer.
+  bool readIsClients_ = false;
 };
 
 }  // namespace orvane

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The exchange with the radio on the in-memory platform: what goes out on the wire, how answers
 // are routed, the watchdog and the S-meter on the screen.
 #include "link/cat_link.h"

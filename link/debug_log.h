@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The debug log "debug.dat": a header, then one line per command sent ("TX="), reply read ("RX=")
 // and key accepted. Written only when the configuration asks for it; every line ends in CR LF.
 #pragma once

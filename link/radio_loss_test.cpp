@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The whole panel when the radio goes away and comes back: a radio that stops answering, an
 // adapter pulled out and plugged in again, and a port that only appears after the start. What the
 // operator hears, what goes on the wire, and what is kept.

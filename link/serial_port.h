@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The port table: the one place that knows which serial ports are open. Ports are addressed by the
 // number the operator gives in the configuration file, 1 to 256. On a number outside that range or
 // a port that is not open every operation does nothing and returns 0.

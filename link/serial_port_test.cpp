@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The port table's rules over the in-memory serial ports: numbering, the opening sequence and its
 // failures, the line format and time-out settings, and what a closed or unknown port does.
 #include "link/serial_port.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "panel/panel.h"
 
 #include "core/config.h"
@@ -67,16 +68,35 @@ Panel::Panel(Platform platform, Settings settings)
       memory_(state_, platform.files),
       dispatcher_(state_, platform.window,
                   KeyDispatcher::Commands{link_, announcer_, frequency_, entry_, bands_, mode_,
-                                          levels_, meters_, channels_, toggles_}) {
-  link_.setFrequencyAnswerHandler([this] { frequency_.frequencyAnswer(); });
-  link_.setRadioLostHandler([this] { announcer_.playClip("nc"); });
+                                          levels_, meters_, channels_, toggles_}),
+      rigServer_(platform.network,
+                 RigServer::Parts{state_, link_, announcer_, frequency_, mode_, levels_}) {
+  link_.setFrequencyAnswerHandler([this] {
+    // A radio answering again after a loss gets "RX" first if a client had keyed it.
+    if (state_.radioConnected == 0) rigServer_.linkBack();
+    frequency_.frequencyAnswer();
+  });
+  link_.setRadioLostHandler([this] {
+    rigServer_.radioLost();
+    announcer_.playClip("nc");
+  });
   link_.setPortOpenedHandler([this] { portOpenedAgain(); });
   if (rigServerLine_) {
     rigServerLine_->setLog(
         [this](std::string_view text) { link_.writeDebugLine("RIG=" + std::string(text)); });
     rigServerLine_->setReadyHandler([this] { link_.openAtNextTick(); });
-    platform_.network.setActivityHandler([this] { rigServerLine_->activity(); });
+    serveNetwork();
   }
+}
+
+void Panel::serveNetwork() {
+  // The network has one activity handler, and two may need it: the radio's line to a rig server
+  // and the panel's own rig server. The panel's own server sets its handler when it starts
+  // listening; this one, set after it, serves both.
+  platform_.network.setActivityHandler([this] {
+    if (rigServerLine_) rigServerLine_->activity();
+    rigServer_.activity();
+  });
 }
 
 int Panel::run() {
@@ -92,6 +112,7 @@ int Panel::run() {
     log_.close();
     return 0;
   }
+  startRigServer();
   platform_.window.startTimer(kPollTimer, kPollPeriodMs);
   state_.running = 1;
   runMessageLoop();
@@ -114,8 +135,19 @@ bool Panel::openMainWindow() {
   spec.width = screen::kWindowWidth;
   spec.height = screen::kWindowHeight;
   spec.title = std::string(screen::kWindowTitle);
-  return platform_.window.open(
-      spec, [this](const WindowEvent& event) { dispatcher_.windowEventHandler(event); });
+  return platform_.window.open(spec, [this](const WindowEvent& event) { windowEvent(event); });
+}
+
+void Panel::windowEvent(const WindowEvent& event) {
+  // The rig server's notices ("transmit", "receive") come first at a tick, before the poll.
+  if (event.kind == WindowEventKind::TimerTick) rigServer_.tick();
+  dispatcher_.windowEventHandler(event);
+}
+
+void Panel::startRigServer() {
+  const std::optional<std::string> problem = rigServer_.start(settings_.value("rig-server"));
+  if (problem && reportProblem_) reportProblem_(*problem);
+  if (rigServerLine_) serveNetwork();
 }
 
 void Panel::readConfiguration() {
@@ -137,6 +169,7 @@ void Panel::runMessageLoop() {
 }
 
 void Panel::shutDown() {
+  rigServer_.shutDown();
   if (leftText(state_.lastFreqReply, 2) == "FA") bands_.bandMemoryStore();
   memory_.saveMemoryFile();
   platform_.window.close();
@@ -196,6 +229,7 @@ void Panel::openSerialPort() {
 // switched off) is opened later by the poll. The radio then gets the start state it missed, so that
 // it agrees with what the panel holds and shows; a radio that was only away keeps its settings.
 void Panel::portOpenedAgain() {
+  rigServer_.linkBack();
   if (!startStateOwed_) return;
   startStateOwed_ = false;
   if (state_.powerSwitch == 1) switchRadioOn();

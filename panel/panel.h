@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The whole panel: the one PanelState, the modules that work on it, and the main sequence that
 // starts the panel, runs the message loop and shuts down.
 #pragma once
@@ -12,6 +13,7 @@
 #include "receiver/memory_file.h"
 #include "receiver/toggles.h"
 #include "rigclient/rig_line.h"
+#include "rigserver/rig_server.h"
 #include "speech/announcer.h"
 #include "tuning/bands.h"
 #include "tuning/channels.h"
@@ -24,6 +26,14 @@
 namespace orvane {
 
 inline constexpr char kVersion[] = "1.9";
+// What `--version` says after the program's name and version, one line each, as GNU programs say
+// it: who holds the copyright, the licence, and that there is no warranty.
+inline constexpr const char* kCopyrightNotice[] = {
+    "Copyright (C) 2026 the Orvane developers",
+    "License GPLv3+: GNU GPL version 3 or later <https://gnu.org/licenses/gpl.html>.",
+    "This is free software: you are free to change and redistribute it.",
+    "There is NO WARRANTY, to the extent permitted by law.",
+};
 inline constexpr int kPollTimer = 1;
 inline constexpr int kPollPeriodMs = 50;
 // The exit code when no window can be shown (no display): the panel has then done nothing.
@@ -44,6 +54,12 @@ class Panel {
 
   PanelState& state() { return state_; }
 
+  // Where a problem the operator should read goes (a rig server that cannot listen): the app
+  // prints it on standard error. Without one it is only in the debug log.
+  void setProblemReporter(std::function<void(const std::string&)> reporter) {
+    reportProblem_ = std::move(reporter);
+  }
+
  private:
   void setProgramTexts();
   bool openMainWindow();
@@ -57,6 +73,9 @@ class Panel {
   void portOpenedAgain();
   void switchRadioOn();
   void sendStartState();
+  void startRigServer();
+  void serveNetwork();
+  void windowEvent(const WindowEvent& event);
 
   Platform platform_;
   Settings settings_;
@@ -81,6 +100,9 @@ class Panel {
   MemoryChannelControl channels_;
   MemoryFile memory_;
   KeyDispatcher dispatcher_;
+  // Last, so that it goes first: a radio keyed by a client is unkeyed before the link goes away.
+  RigServer rigServer_;
+  std::function<void(const std::string&)> reportProblem_;
 };
 
 }  // namespace orvane

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main sequence and panel initialisation, run whole on the in-memory platform.
 #include "panel/panel.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Windows virtual-key codes, the key identities the panel works with on every platform.
 #pragma once
 

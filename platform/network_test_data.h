@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // For the network layers' real-part tests on every system: the port in a listener's name, and
 // bytes whose order can be checked at the other end.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The services the panel needs from the machine it runs on. The logic sees only these interfaces;
 // main builds the real ones (SDL2 and POSIX), the tests build the in-memory fakes.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TCP endpoints as the network layers of every system name and find them: the BSD socket calls
 // for addresses are the same on Linux and Windows, only their headers differ.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The byte handling of a TCP connection, the same on every system: what has arrived waits in an
 // input buffer until the program takes it, what the program sends waits in an output buffer until
 // the peer takes it, and the status follows what the socket calls report. A system's network layer

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window's timers, for a window that waits for its events itself: each timer ticks on a fixed
 // grid from its start, so lateness does not add up, and ticks that fall due while the program is
 // busy (a clip speaking) are dropped rather than made up in a burst.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading a WAV clip for a sound device that is handed PCM samples as they are: the sample format
 // from the "fmt " chunk and where the samples lie in the file. Plain C++, for every platform layer
 // that plays clips without a library of its own to read them.

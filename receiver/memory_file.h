@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "memory.dat": the remembered frequencies of the first eleven bands and the ten memory channels,
 // one text per line, kept from run to run. Read once at start, written once at the end of a normal
 // run.

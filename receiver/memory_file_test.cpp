@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A damaged or unreadable "memory.dat": nothing but frequency commands may reach the radio from
 // it, and a file the panel cannot read is never replaced.
 #include "receiver/memory_file.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The five receiver functions on F1 to F5. Each key flips the panel's own record of what it last
 // sent, speaks the function and its new state, and only then sends the command, so the radio
 // switches after the operator has heard what will happen.

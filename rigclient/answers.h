@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a Hamlib rig server (rigctld, or another panel's rig server) says back, read as the panel
 // asks for it: every request goes out in the extended form ("+\get_freq"), whose answer is the
 // command's name, one line per value and a status line:

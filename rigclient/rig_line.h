@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The radio's line when it is a Hamlib rig server (rigctld, or another panel's rig server) rather
 // than a serial port: a SerialDevice over a TCP connection, so that the port table, the poll, the
 // watchdog and the reconnecting of the link work on it unchanged. The link writes its Kenwood

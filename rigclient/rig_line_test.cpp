@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The radio's line through a Hamlib rig server, on the in-memory network: what each Kenwood
 // command becomes, how answers are read whatever the server's bytes look like, and the whole
 // panel saying "not available" for what the radio behind the server lacks.

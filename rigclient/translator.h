@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The panel's Kenwood commands in Hamlib's words. The panel goes on sending exactly what it sends
 // a TS-series radio on its serial line; each command becomes the rig server's requests with the
 // same effect, and the answer to each poll comes back in the Kenwood form the panel reads. What

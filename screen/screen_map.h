@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where every text of the main window goes. The large font is the one panel initialisation sets;
 // the banner and help lines are printed before it, in the window's default font.
 #pragma once

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Measures the panel: idle cost, key to wire, key to sound, the readout, the poll cadence, start-up,
 # and the same work done by espeak-ng and Hamlib's rigctl, and prints one table with each figure's
 # median and 99th percentile, its target and the machine it ran on. Takes about four minutes.

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Fails when an include runs upward. The panel is built in floors: the platform layer at the bottom,
-# then core/ (state, texts, configuration), then the subsystems (rigclient/, the radio's line
-# through a Hamlib rig server, beside link/), then panel/ (the composition root
+# then core/ (state, texts, configuration), then the subsystems (with rigclient/, the radio's
+# line through a Hamlib rig server, beside link/), then rigserver/ (other programs
+# reaching the radio through the panel), then panel/ (the composition root
 # that wires them together) and app/ (main). A file may include its own folder and any folder on a
 # lower floor, never one on its own floor or above. Tests, tools and fuzz targets stand outside.
 set -euo pipefail
@@ -16,8 +18,9 @@ floor() {
     receiver) echo 4 ;;
     tuning) echo 5 ;;
     keys) echo 6 ;;
-    panel) echo 7 ;;
-    app) echo 8 ;;
+    rigserver) echo 7 ;;
+    panel) echo 8 ;;
+    app) echo 9 ;;
     *) echo "" ;;
   esac
 }

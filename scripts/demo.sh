@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Sets up, builds and starts the panel against the simulated radio. The demo runs in demo/ (made
 # fresh from the repository's clip set each time); press Q in the panel's window to quit. Without
 # a desktop (no DISPLAY or WAYLAND_DISPLAY) the panel runs in this terminal instead.

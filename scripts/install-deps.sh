@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages the panel needs to build, run and be tested, and any further
 # packages named as arguments (scripts/bench.sh names its own). Installs only what is missing, so
 # a second run costs nothing. Uses sudo when not run as root.
@@ -25,9 +26,13 @@ packages=(
   # the install test: reading the manual pages, checking the desktop entry; the Debian package:
   # dpkg-shlibdeps (dpkg-dev) and file, which CPack uses to find the programs' libraries
   man-db desktop-file-utils dpkg-dev file
+  # the package check: lintian, and appstreamcli for the software centre's metadata
+  lintian appstream
   # the Windows build: the mingw-w64 cross compiler, GoogleTest's sources for it, Wine to run its
   # tests, zip for the release
   g++-mingw-w64-x86-64 googletest wine64 zip
+  # the Windows installer, built with NSIS
+  nsis
   # the terminal test types into the panel through a pseudo-terminal of its own (tests/term/)
   python3
   "$@"

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Soak: the real panel against the simulated radio under Xvfb for MINUTES (default 30), with random
 # keys, random radio faults and a restart every three to five minutes. Reports crashes, sanitizer
 # findings, resident memory through each run, and whether memory.dat is whole after each restart

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Sets up, builds and runs every test: once in the ordinary build and once under AddressSanitizer
 # and UndefinedBehaviorSanitizer; then each fuzz target for a few seconds (build-fuzz, clang).
 set -euo pipefail

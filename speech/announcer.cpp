@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "speech/announcer.h"
 
 #include <array>
@@ -35,6 +36,23 @@ void Announcer::speakDigits(std::string_view text) {
 void Announcer::speakMode() {
   static constexpr std::array<std::string_view, kModeCount + 1> kModeClips = {
       "", "lsb.wav", "usb.wav", "cw.wav", "am.wav", "fm.wav"};
+  // The radio's modes beyond the panel's five, which another program may choose: RTTY is said as
+  // such, and a reversed mode as its mode followed by "reverse".
+  switch (state_.otherMode) {
+    case kFskMode:
+      playClip("rtty");
+      return;
+    case kCwReverseMode:
+      playClip("cw.wav");
+      playClip("reverse");
+      return;
+    case kFskReverseMode:
+      playClip("rtty");
+      playClip("reverse");
+      return;
+    default:
+      break;
+  }
   if (state_.modeIndex >= 1 && state_.modeIndex <= kModeCount) {
     playClip(kModeClips[static_cast<std::size_t>(state_.modeIndex)]);
   }

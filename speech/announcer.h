@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Announcer is the one place where a clip is played. Every answer the panel gives is a sequence
 // of short clips named by text: a word ("preamp"), a digit taken out of a number ("4"), or a mode
 // ("usb.wav"). The readouts turn values of the panel state into such sequences.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Clip names, the clip directory, and every readout as the operator hears it.
 #include "speech/announcer.h"
 

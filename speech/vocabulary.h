@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every clip name the panel can play. The clip set in wave/ must hold a file for each.
 #pragma once
 
@@ -15,6 +16,8 @@ inline constexpr auto kClipVocabulary = std::to_array<std::string_view>(
      "160", "80", "60", "40", "30", "20", "17", "15", "12", "10", "70", "un",
      // modes
      "lsb.wav", "usb.wav", "cw.wav", "am.wav", "fm.wav",
+     // modes only another program sets: "rtty", "cw.wav" "reverse"
+     "rtty", "reverse",
      // readout prefixes
      "vfob", "bw", "Power",
      // receiver toggles
@@ -29,6 +32,8 @@ inline constexpr auto kClipVocabulary = std::to_array<std::string_view>(
      "tune.wav", "on.wav", "off.wav", "ton",
      // link state, and a function the radio does not have
      "connected", "nc", "na",
+     // another program keys and unkeys the transmitter
+     "transmit", "receive",
      // program life
      "ts", "cfgnf", "quit", "delay", "help.wav"});
 

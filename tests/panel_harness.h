@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A whole panel on the in-memory platform: a configuration file, the clip set as empty files, a
 // scripted radio on port 3, and helpers that read the transcript back as clips, prints and
 // commands on the wire.
@@ -62,7 +63,7 @@ class PanelHarness {
   // Runs the whole program over the queued events; the fake window closes itself when the script
   // is used up.
   int run() {
-    panel = std::make_unique<Panel>(fake.platform());
+    panel = std::make_unique<Panel>(fake.platform(), settings);
     return panel->run();
   }
   PanelState& state() { return panel->state(); }
@@ -140,6 +141,7 @@ class PanelHarness {
   }
 
   fake::FakePlatform fake;
+  Settings settings;
   ScriptedRadio radio;
   std::unique_ptr<Panel> panel;
 };

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Measures a clip set: each clip's length, peak and RMS level, and how long the panel takes to
 # speak a typical frequency readout ("1 4 point 1 9 5 2 5 megahertz", 14.195250 MHz) built from
 # the clips, against the time espeak-ng takes to say the same as one sentence at its default rate.

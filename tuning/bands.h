@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Band memory and band selection. Each band keeps the frequency it was left on; selecting a band
 // sends that frequency, the band's usual mode and the preamplifier setting that suits it.
 #pragma once

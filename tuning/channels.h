@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Ten memory channels, 0 to 9. "C" then a digit stores the present setting (both VFOs, mode,
 // band, split); "G" then a digit recalls it and sends it to the radio.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Direct frequency entry: "E", the megahertz digits, optionally the point and the digits after it,
 // then Enter. Every digit is echoed; a value outside 1 to 439 MHz is refused at once.
 #pragma once

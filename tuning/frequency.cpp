@@ -1,11 +1,24 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "tuning/frequency.h"
 
+#include <algorithm>
 #include <limits>
 
 #include "platform/keycodes.h"
 #include "screen/screen_map.h"
 
 namespace orvane {
+
+namespace {
+
+// "00014.200000" becomes "   14.200000": the zeros before the first other character turn into
+// blanks, so the line stays right-aligned.
+std::string zerosToBlanks(const std::string& shown) {
+  const std::size_t count = std::min(shown.find_first_not_of('0'), shown.size());
+  return std::string(count, ' ') + shown.substr(count);
+}
+
+}  // namespace
 
 std::int32_t FrequencyControl::addSaturated(std::int32_t value, std::int32_t delta) {
   const std::int64_t sum = std::int64_t{value} + delta;
@@ -40,9 +53,7 @@ void FrequencyControl::frequencyAnswer() {
   // An answer too short to hold eleven digits brings its ";" into the text: not shown.
   if (findText(shown, ";") != 0) return;
 
-  const std::size_t zeros = shown.find_first_not_of('0');
-  const std::size_t count = zeros == std::string::npos ? shown.size() : zeros;
-  shown = std::string(count, ' ') + shown.substr(count);
+  shown = zerosToBlanks(shown);
   state_.replyText = shown;
 
   window_.setPrintPosition(screen::kSplitMarker.x, screen::kSplitMarker.y);
@@ -58,6 +69,30 @@ void FrequencyControl::frequencyAnswer() {
   state_.frequencyText = shown;
   state_.pollPending = 0;
   state_.replyText.clear();
+}
+
+void FrequencyControl::frequencySetByClient(std::string_view command) {
+  if (!isFrequencyCommand(command)) return;
+  const bool vfoA = command.substr(0, 2) == "FA";
+  const bool split = state_.splitState > 0;
+  // As with the radio's answers: VFO B's text follows VFO A's while B is not in use.
+  if (vfoA) state_.vfoAReply = command;
+  if (!vfoA || !split) state_.vfoBReply = command;
+  if (vfoA == split) return;  // not the VFO the panel shows
+  state_.lastFreqReply = command;
+  const std::string digits(command.substr(2));
+  state_.frequencyHz = textToNumberRounded(digits);
+  const std::string shown = zerosToBlanks(leftText(digits, 5) + "." + rightText(digits, 6));
+  window_.setPrintPosition(screen::kFrequency.x, screen::kFrequency.y);
+  window_.print(shown + std::string(13, ' '));
+  state_.frequencyText = shown;
+}
+
+void FrequencyControl::splitSetByClient(bool on) {
+  // 2, not 1: the operator is not interrupted with "split" for what a program does by itself.
+  state_.splitState = on ? 2 : 0;
+  window_.setPrintPosition(screen::kSplitMarker.x, screen::kSplitMarker.y);
+  window_.print(on ? "B   " : "    ");
 }
 
 void FrequencyControl::sendFrequency() {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The panel's idea of the transceiver's frequency: every frequency answer of the radio becomes the
 // frequency value, the remembered VFO answers and the frequency line on the screen; the step keys,
 // Up and Down in the frequency state, and the zero key move the radio's frequency.
@@ -25,6 +26,15 @@ class FrequencyControl {
   void stepDown() { stepBy(-1000); }
   // "Z": down to a whole kilohertz (up in USB), sent, then "0" "ok".
   void zeroFrequency();
+
+  // Another program has set a VFO: command is the frequency command it went out as ("FA" or "FB"
+  // and eleven digits). The VFO texts follow, and when it is the VFO the panel shows (A, or B in
+  // split) so do frequencyHz, the frequency line and the next readout, as if the radio had
+  // answered with it. Nothing is said or sent.
+  void frequencySetByClient(std::string_view command);
+  // Another program has switched split on or off (the radio transmits on VFO B): the split marker
+  // follows at once, and the panel polls and shows VFO B from the next tick. Nothing is said.
+  void splitSetByClient(bool on);
 
   // "FA" + hertz as 11 digits.
   static std::string frequencyCommand(std::int32_t hz);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "tuning/levels.h"
 
 #include <algorithm>
@@ -15,9 +16,13 @@ constexpr int kGainMax = 255;
 
 }  // namespace
 
+std::string LevelControl::widthCommand(std::int32_t width) {
+  return "BW" + zeroPadded(width, 4);
+}
+
 void LevelControl::sendWidth() {
-  state_.filterWidth = std::clamp(state_.filterWidth, 50, 300);
-  link_.send("BW" + zeroPadded(state_.filterWidth, 4));
+  state_.filterWidth = std::clamp(state_.filterWidth, kNarrowestWidth, kWidestWidth);
+  link_.send(widthCommand(state_.filterWidth));
 }
 
 std::string LevelControl::powerCommand(std::int32_t watts) {

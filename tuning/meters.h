@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The meter key: the S-meter in S-units, or during a tuner run the standing-wave ratio, from the
 // last meter answers the poll collected.
 #pragma once

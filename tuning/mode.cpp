@@ -1,13 +1,40 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "tuning/mode.h"
 
 #include "screen/screen_map.h"
 
 namespace orvane {
 
+std::string_view ModeControl::otherModeLabel(std::int32_t otherMode) {
+  switch (otherMode) {
+    case kFskMode:
+      return "FSK  ";
+    case kCwReverseMode:
+      return "CW-R ";
+    case kFskReverseMode:
+      return "FSK-R";
+    default:
+      return "";
+  }
+}
+
+void ModeControl::modeSetByClient(std::int32_t modeIndex, std::int32_t otherMode) {
+  if (modeIndex < 1 || modeIndex > kModeCount) return;
+  state_.modeIndex = modeIndex;
+  state_.otherMode = otherModeLabel(otherMode).empty() ? kNoOtherMode : otherMode;
+  window_.setPrintPosition(screen::kMode.x, screen::kMode.y);
+  if (state_.otherMode == kNoOtherMode) {
+    window_.print(state_.modeTable[static_cast<std::size_t>(modeIndex)].screenText);
+  } else {
+    window_.print(otherModeLabel(state_.otherMode));
+  }
+}
+
 void ModeControl::modeCommand() {
   window_.setPrintPosition(screen::kMode.x, screen::kMode.y);
   if (state_.modeIndex >= 1 && state_.modeIndex <= kModeCount) {
     const ModeEntry& mode = state_.modeTable[static_cast<std::size_t>(state_.modeIndex)];
+    state_.otherMode = kNoOtherMode;
     state_.commandText = mode.command;
     window_.print(mode.screenText);
     link_.sendCommand();

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The operating mode: LSB, USB, CW, AM and, from the 10 m band up, FM.
 #pragma once
 
@@ -17,6 +18,12 @@ class ModeControl {
   void modeCommand();
   // "M": the next mode, sent, shown and spoken.
   void modeKey();
+  // Another program has put the radio in modeIndex (1..5), or in otherMode with modeIndex the
+  // panel's nearest mode: shown at once, spoken by the next mode readout. Sends nothing.
+  void modeSetByClient(std::int32_t modeIndex, std::int32_t otherMode = kNoOtherMode);
+
+  // The screen label of an OtherMode, padded like the table's labels.
+  static std::string_view otherModeLabel(std::int32_t otherMode);
 
  private:
   PanelState& state_;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The tuning and receiver commands as the operator uses them: keys in, clips and commands out.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The in-memory platform for tests. Every service appends what it is asked to do to one shared
 // transcript, so a test can assert on the whole story in order: prints with their position and
 // font, clips, bytes written to the radio, files created and written. Events, radio replies and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Only this file sees <asm/termbits.h>; see arbitrary_speed.h.
 #include "platform/posix/arbitrary_speed.h"
 

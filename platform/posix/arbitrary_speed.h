@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Linux's arbitrary line speeds (termios2 with BOTHER). Kept apart from everything else: the kernel
 // header that declares termios2 cannot be included together with <termios.h>.
 #pragma once

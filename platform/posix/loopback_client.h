@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A client program on the loopback interface for the real-part tests: a plain blocking socket, as
 // simple as a client can be. It may run in a thread of its own.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -174,19 +175,11 @@ bool PosixFileSystem::replaceFile(const std::string& name, std::string_view cont
 }
 
 std::optional<std::string> PosixFileSystem::findFile(const std::string& path) {
-  if (auto found = findInDirectory(path)) return found;
-  for (const Fallback& fallback : fallbacks_) {
-    if (path.compare(0, fallback.prefix.size(), fallback.prefix) != 0) continue;
-    if (auto found = findInDirectory(fallback.directory + path.substr(fallback.prefix.size())))
-      return found;
-  }
-  return std::nullopt;
+  return fallbacks_.find(path, findInDirectory);
 }
 
 void PosixFileSystem::addFallbackDirectory(std::string prefix, std::string directory) {
-  if (prefix.empty() || directory.empty()) return;
-  if (directory.back() != '/') directory += '/';
-  fallbacks_.push_back({std::move(prefix), std::move(directory)});
+  fallbacks_.add(std::move(prefix), std::move(directory), '/');
 }
 
 std::string besideExecutable(std::string_view relative) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Files and clock on the real machine: whole-file reads, the debug log's immediate writes, the
 // memory file's all-or-nothing replacement, case-insensitive clip lookup, local time.
 #include <dirent.h>

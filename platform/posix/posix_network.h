@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TCP on Linux: non-blocking sockets, all watched by one epoll instance. The program's event wait
 // watches waitFd() beside its other sources (the window's events, the terminal, the clip that is
 // playing) and calls dispatch() when it is readable; dispatch() calls the activity handler.

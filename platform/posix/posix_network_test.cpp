@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TCP on the loopback interface: the panel's side through PosixNetwork, the peer either another
 // PosixNetwork connection or a plain blocking socket that behaves as a client program may (never
 // reads, closes right after sending). Every wait is for a state, with waitFd() as the program's

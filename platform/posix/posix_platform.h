@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real platform services on Linux: files in the working directory, the local clock and serial
 // devices through termios. main builds these; the logic sees only the interfaces of platform.h.
 #pragma once
@@ -6,8 +7,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
+#include "platform/fallback_directories.h"
 #include "platform/platform.h"
 #include "platform/posix/unique_fd.h"
 
@@ -32,19 +33,12 @@ class PosixFileSystem : public FileSystem {
   // begins with the prefix of a fallback directory is looked for there in the same way.
   std::optional<std::string> findFile(const std::string& path) override;
 
-  // A second place for the files under a relative directory: findFile("wave/ts.wav") with the
-  // prefix "wave/" and the directory "/usr/share/orvane/wave" takes /usr/share/orvane/wave/ts.wav
-  // when the working directory's wave/ has no ts.wav. The decision is made file by file, so a
-  // station that has recorded a few clips of its own hears those and the installed set for the
-  // rest. An empty directory adds nothing.
+  // A second place for the files under a relative directory (see FallbackDirectories), e.g. the
+  // prefix "wave/" and the directory "/usr/share/orvane/wave".
   void addFallbackDirectory(std::string prefix, std::string directory);
 
  private:
-  struct Fallback {
-    std::string prefix;
-    std::string directory;
-  };
-  std::vector<Fallback> fallbacks_;
+  FallbackDirectories fallbacks_;
 };
 
 // directory + "/" + relative, where directory is the one that holds the running program itself

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The serial layer over real pseudo-terminals: device naming, exclusive open (also against a
 // second process), the raw line and formats as termios reports them, speeds standard and odd,
 // reads that never wait, and a line whose other end has gone.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A pseudo-terminal for the real-part tests: the master side plays the radio, the slave side is the
 // serial device the panel opens through the link "<directory>/comN".
 #pragma once

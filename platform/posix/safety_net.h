@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // For the real-part tests of an event wait that nothing but the thing under test should end: does
 // something that ends the wait anyway (a quit event, Ctrl-C typed into the terminal) after a
 // while, unless the test is done by then. A wait that never wakes then fails its test instead of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The line format of a terminal device in the panel's terms (speed, data bits, parity code, stop
 // bits), read and written through termios. Shared by the serial device and the simulated radio,
 // which reads the format the panel has set on its pseudo-terminal.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The system's socket headers, for the code that every system with BSD sockets shares
 // (platform/socket_address.h): CMake makes this folder's copy the one it finds on Linux.
 #pragma once

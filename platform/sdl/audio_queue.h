@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The clips waiting for the sound device, shared between the program's thread and the audio
 // thread. Clips are appended whole; the audio thread takes samples from the front. Because the
 // next clip of a readout is appended while the previous one is still playing, the clips follow one

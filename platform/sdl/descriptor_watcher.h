@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Wakes SDL's event wait when a descriptor becomes readable. SDL cannot wait on a descriptor of
 // its own, but an event pushed from another thread ends its wait at once; so a thread of its own
 // polls the descriptor and pushes one event when it is readable, then waits until the program's

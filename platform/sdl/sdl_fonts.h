@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fonts for the main window: face names resolved through fontconfig, opened with SDL2_ttf at the
 // 96 dpi a Windows desktop assumes, and kept open for the whole run.
 #pragma once

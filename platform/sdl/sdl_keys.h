@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Translation of SDL key events into the Windows virtual-key codes the panel works with.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Clip playback on SDL2 audio. The device is opened at the clips' own format (16-bit mono
 // 22050 Hz); clips in another format are converted when they are loaded. A blocking play returns
 // when about one device buffer of its clip is left, so the next clip of a readout is queued before

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Clip playback through SDL's disk audio driver, which writes the device's samples to a file in
 // real time: what comes out of the "speaker" can be read back sample for sample.
 #include "platform/sdl/sdl_sound.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window on SDL2: a fixed-size window with a persistent backing surface that every print
 // draws into, the keyboard as Windows virtual-key codes, and coalescing periodic timers.
 #pragma once

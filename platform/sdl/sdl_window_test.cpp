@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window class on SDL's offscreen video driver: print semantics read back from the window's
 // own surface, the timer, and event delivery. The same window on a real X display is tested by
 // tests/sdl/window_test.sh.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opens the main window exactly as the panel does, carries out a script of prints and fonts given
 // on the command line, and logs every event it receives, one line each on standard output, until
 // it gets a close request. The real-window tests drive it with xdotool and look at the screen.

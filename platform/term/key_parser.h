@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The bytes a terminal sends for its keys, turned into the Windows virtual-key codes the panel
 // works with. A terminal sends characters and escape sequences, never keys: letters come as either
 // case, the arrows, Page Up and Page Down and the function keys as sequences that differ from one

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A terminal reports no key going up: a key held down arrives as the key, then after the
 // keyboard's repeat delay (250 ms on the Linux console, 500-660 ms on the desktops) the same key
 // again at the repeat rate (every 25-40 ms). The panel takes one action per press however long

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the window shows, as text for a terminal, a console screen reader or a braille display:
 // the fixed texts (title and help) once, one line each, and then one status line with the
 // radio's state, written again only when something on it changes. The panel prints its texts at

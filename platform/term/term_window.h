@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The panel's main window as a terminal: keys from the terminal the panel was started from, the
 // screen as text on standard output, the timers on the program's own thread. For a station without
 // a desktop (a small computer on its text console, a remote shell) and for an operator who reads a

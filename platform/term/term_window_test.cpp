@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The terminal front end's event wait through a real pseudo-terminal, woken by a real network
 // client on the loopback interface.
 #include "platform/term/term_window.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The terminal the panel runs in, taken over for the length of a run: raw mode (every key as it
 // is typed, no echo, Ctrl-C and Ctrl-Z as keys), the signals that end a run the orderly way, and a
 // reader that notes when each key arrived. Everything is given back as it was found on every way

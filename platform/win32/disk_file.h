@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading a whole file from the disk, for the file system and for the clip player.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // An open kernel object (file, device, event) that is closed when it goes out of scope.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include <limits>
 
 #include "platform/win32/disk_file.h"
@@ -113,9 +114,26 @@ bool Win32FileSystem::replaceFile(const std::string& name, std::string_view cont
 }
 
 std::optional<std::string> Win32FileSystem::findFile(const std::string& path) {
-  const DWORD attributes = ::GetFileAttributesW(widen(path).c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES || isFolder(attributes)) return std::nullopt;
-  return path;
+  return fallbacks_.find(path, [](const std::string& name) -> std::optional<std::string> {
+    const DWORD attributes = ::GetFileAttributesW(widen(name).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || isFolder(attributes)) return std::nullopt;
+    return name;
+  });
+}
+
+void Win32FileSystem::addFallbackDirectory(std::string prefix, std::string directory) {
+  fallbacks_.add(std::move(prefix), std::move(directory), '\\');
+}
+
+std::string besideExecutable(std::string_view relative) {
+  // Long enough for any path Windows gives a program: 32767 characters and the terminator.
+  std::wstring self(32768, L'\0');
+  const DWORD length = ::GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size()));
+  if (length == 0 || length >= self.size()) return {};
+  self.resize(length);
+  const auto slash = self.find_last_of(L"\\/");
+  if (slash == std::wstring::npos) return {};
+  return narrow(self.substr(0, slash + 1)) + std::string(relative);
 }
 
 LocalDateTime Win32Clock::localNow() {

@@ -1,8 +1,10 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Windows file services on real files, in a folder of their own.
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "platform/win32/wide_text.h"
 #include "platform/win32/win32_platform.h"
 
 namespace orvane {
@@ -107,6 +109,31 @@ TEST_F(Win32Files, ClipsAreFoundWhateverTheCaseOfTheirNames) {
   EXPECT_TRUE(files_.findFile("wave/Power.wav"));
   EXPECT_FALSE(files_.findFile("wave/SWR.wav"));
   EXPECT_FALSE(files_.findFile("wave"));
+}
+
+// An installed station: orvane.exe and its clip set under Program Files, the station's own folder
+// elsewhere. The station's own recordings win clip by clip, the installed set speaks the rest.
+TEST_F(Win32Files, ClipsTheStationHasNotAreFoundInTheInstalledSet) {
+  ASSERT_TRUE(::CreateDirectoryW(L"installed", nullptr));
+  ASSERT_TRUE(::CreateDirectoryW(L"installed\\wave", nullptr));
+  ASSERT_TRUE(::CreateDirectoryW(L"wave", nullptr));
+  for (const char* name : {"installed/wave/ts.wav", "installed/wave/ok.wav", "wave/TS.wav"})
+    ASSERT_TRUE(files_.replaceFile(name, "RIFF"));
+  files_.addFallbackDirectory("wave/", "installed\\wave");
+  EXPECT_EQ(files_.findFile("wave/ts.wav"), "wave/ts.wav");
+  EXPECT_EQ(files_.findFile("wave/ok.wav"), "installed\\wave\\ok.wav");
+  EXPECT_EQ(files_.findFile("wave/nc.wav"), std::nullopt);
+  EXPECT_EQ(files_.findFile("ok.wav"), std::nullopt);
+}
+
+TEST(Win32BesideExecutable, NamesAPlaceInTheRunningProgramsFolder) {
+  wchar_t self[MAX_PATH] = {};
+  ASSERT_NE(::GetModuleFileNameW(nullptr, self, MAX_PATH), 0u);
+  const std::wstring program(self);
+  const std::string name = narrow(program.substr(program.find_last_of(L"\\/") + 1));
+  // The test program itself lies in the folder it names.
+  EXPECT_NE(::GetFileAttributesW(widen(besideExecutable(name)).c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_NE(::GetFileAttributesW(widen(besideExecutable("")).c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 }  // namespace

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TCP on Windows with Winsock 2: every socket reports its news (FD_ACCEPT, FD_READ, FD_WRITE,
 // FD_CLOSE, FD_CONNECT) to one manual-reset event through WSAEventSelect. The program's event
 // wait waits for waitHandle() beside its window messages and the clip that is playing, and calls

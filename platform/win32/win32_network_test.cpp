@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Winsock on the loopback interface, both ends through Win32Network, served the way the panel's
 // event wait serves it: wait for the network's event, then dispatch.
 #include "platform/win32/win32_network.h"

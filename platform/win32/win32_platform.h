@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real platform services on Windows: files in the working directory, the local clock and the
 // COM ports. main builds these; the logic sees only the interfaces of platform.h.
 #pragma once
@@ -7,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/fallback_directories.h"
 #include "platform/platform.h"
 #include "platform/win32/unique_handle.h"
 
@@ -30,9 +32,22 @@ class Win32FileSystem : public FileSystem {
   // removed.
   bool replaceFile(const std::string& name, std::string_view contents) override;
   // Windows compares names without regard to letter case already, so the file is found as it is
-  // named or not at all.
+  // named or not at all. A path that is not found and begins with the prefix of a fallback
+  // directory is looked for there in the same way.
   std::optional<std::string> findFile(const std::string& path) override;
+
+  // A second place for the files under a relative folder (see FallbackDirectories), e.g. the
+  // prefix "wave/" and the folder of the clip set installed beside orvane.exe.
+  void addFallbackDirectory(std::string prefix, std::string directory);
+
+ private:
+  FallbackDirectories fallbacks_;
 };
+
+// folder + "\\" + relative, where folder is the one that holds the running program itself, so an
+// installed program finds its data wherever it was installed to. Empty when the program's own
+// path cannot be told.
+std::string besideExecutable(std::string_view relative);
 
 class Win32Clock : public Clock {
  public:

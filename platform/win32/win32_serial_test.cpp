@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The COM port services. The tests on a live line need the simulated radio on a COM port, at
 // 9600 baud, whose number ORVANE_TEST_COM gives (tests/win32/e2e_wine.sh maps Wine's COM3 to it);
 // without it they are skipped.

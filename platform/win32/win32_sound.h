@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Clip playback through the Windows waveOut interface, at each clip's own PCM format. The device
 // is opened at the first clip and kept open while the clips keep its format, so the next clip of a
 // readout is queued behind the end of the previous one and the readout sounds as one phrase.

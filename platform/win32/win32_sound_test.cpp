@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The waveOut clip player. Under Wine (tests/win32/wine_run.sh) the sound device is an ALSA device
 // that takes the samples in real time; with ORVANE_WINE_SOUND_CAPTURE it also writes them to that
 // file, which the tests then read back through Wine's drive Z:.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window on plain Win32: a window class of its own, GDI text drawn into a memory bitmap as
 // large as the screen, WM_KEYDOWN and WM_KEYUP as the panel's keys, and SetTimer's window timers.
 #pragma once

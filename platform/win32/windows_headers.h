@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Windows headers as every file of this layer includes them: without the rarely used parts,
 // and without the min and max macros that would break std::min and std::max.
 #pragma once

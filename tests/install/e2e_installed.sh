@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The panel as an operator installs and sets it up: cmake --install into a temporary prefix,
 # orvane-station for the simulated radio's port, and the installed orvane started the way the
 # desktop entry starts it, in a window under Xvfb, against the installed radiosim with its S-meter
@@ -31,8 +32,11 @@ check "the whole clip set installed" \
 for doc in README.md guide.md; do
   check "share/doc/orvane/$doc installed" test -s "$prefix/share/doc/orvane/$doc"
 done
-check "desktop entry valid" desktop-file-validate "$prefix/share/applications/orvane.desktop"
-check "orvane --version" test "$("$prefix/bin/orvane" --version)" = "orvane 1.9"
+check "desktop entry valid" desktop-file-validate "$prefix/share/applications/io.github.orvane.Orvane.desktop"
+"$prefix/bin/orvane" --version >version.out 2>&1
+check "orvane --version: name and version first" test "$(head -1 version.out)" = "orvane 1.9"
+check "orvane --version: the licence" grep -qx \
+  'License GPLv3+: GNU GPL version 3 or later <https://gnu.org/licenses/gpl.html>.' version.out
 # Past its word lists and the clip names, the clip maker stops at the engine it does not know.
 check "orvane-make-clips finds its installed word lists" bash -c \
   '"$0" --engine none 2>&1 | grep -q "unknown engine none"' "$prefix/bin/orvane-make-clips"
@@ -46,16 +50,7 @@ check "man radiosim reads" read_manual radiosim '--drift'
 check "man catprobe reads (radiosim's page)" read_manual catprobe 'round-trip'
 check "man orvane-station reads" read_manual orvane-station 'dialout'
 
-# played CLIP RAW: whether the samples of the installed clip are in what SDL's disk driver played.
-# The clips are in the sound device's own format, so they reach it unchanged.
-played() {
-  perl -e 'local $/; open my $c, "<", $ARGV[0] or exit 1; my $wav = <$c>;
-    open my $r, "<", $ARGV[1] or exit 1; my $raw = <$r>;
-    my $at = index($wav, "data"); exit 1 if $at < 0;
-    my $samples = substr($wav, $at + 8, 8000);
-    exit(length($samples) > 0 && index($raw, $samples) >= 0 ? 0 : 1)' \
-    "$prefix/share/orvane/wave/$1.wav" "$2"
-}
+played() { clip_played "$prefix/share/orvane/wave/$1.wav" "$2"; }
 
 start_xvfb "$work" || exit 1
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Run by scripts/check-package.sh inside a fresh Debian 12 root, as root, in a directory that holds
 # the package orvane_*.deb and lib/checks.sh. Installs the package with apt the way an operator
 # does and checks that it works there: its dependencies are complete before anything else is
@@ -21,7 +22,7 @@ echo "installed $(dpkg-query -W -f='${Package} ${Version}' orvane) with $(grep -
 # Before any test tool comes in: the package's own dependencies must be enough.
 check "every library of orvane is there" bash -c '! ldd /usr/bin/orvane | grep -q "not found"'
 check "every library of radiosim is there" bash -c '! ldd /usr/bin/radiosim | grep -q "not found"'
-check "orvane --version" test "$(orvane --version)" = "orvane 1.9"
+check "orvane --version" test "$(orvane --version | head -1)" = "orvane 1.9"
 check "the large face, Liberation Sans Bold, is installed" \
   test -f /usr/share/fonts/truetype/liberation/LiberationSans-Bold.ttf
 
@@ -52,7 +53,7 @@ cat station.out
 check "orvane-station made ~/orvane (exit status $station_status)" \
   test "$station_status" -eq 0 -a -f "$HOME/orvane/orvane.cfg" -a -L "$HOME/orvane/com1"
 
-exec_line=$(sed -n 's/^Exec=//p' /usr/share/applications/orvane.desktop)
+exec_line=$(sed -n 's/^Exec=//p' /usr/share/applications/io.github.orvane.Orvane.desktop)
 speech_pipe speech.raw
 SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/stdout $exec_line \
   >&"$speech_fd" 2>panel.out &

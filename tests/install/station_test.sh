@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # orvane-station on a made-up set of serial devices (ORVANE_DEVICES_ROOT): the listing, the station
 # directory with its configuration and its link, files it must never change, and the sentences that
 # tell the operator what is wrong.

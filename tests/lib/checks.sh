@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Shared pieces of the end-to-end test scripts; sourced, not run.
 
 failures=0
@@ -30,6 +31,26 @@ e2e_workdir() {
   work=$(mktemp -d "${TMPDIR:-/tmp}/orvane-$1-XXXXXX")
   trap end_everything EXIT
   cd "$work" || exit 1
+}
+
+# runnable_build BUILD_DIR PROGRAM...: prints a directory that holds the build's PROGRAMs ready to
+# run on this machine: the build directory itself, or, for a build for another machine whose
+# emulator ORVANE_TEST_EMULATOR names (a cross build run under qemu-aarch64), a directory in $work
+# of scripts that run each program through it. They exec it, so a program keeps their process id.
+runnable_build() {
+  local build=$1 program
+  shift
+  if [ -z "${ORVANE_TEST_EMULATOR:-}" ]; then
+    echo "$build"
+    return
+  fi
+  mkdir -p "$work/emulated"
+  for program in "$@"; do
+    printf '#!/bin/sh\nexec %s "%s" "$@"\n' "$ORVANE_TEST_EMULATOR" "$build/$program" \
+      >"$work/emulated/$program"
+    chmod +x "$work/emulated/$program"
+  done
+  echo "$work/emulated"
 }
 
 # check DESCRIPTION COMMAND...: runs the command, reports ok or FAIL, counts failures.
@@ -158,6 +179,16 @@ stop_panel() {
 quit_panel() {
   press q
   await_panel_end "$@"
+}
+
+# clip_played WAV RAW: whether the first samples of the clip WAV are in RAW, what the sound device
+# was given. The installed clips are in the device's own format, so they reach it unchanged.
+clip_played() {
+  perl -e 'local $/; open my $c, "<", $ARGV[0] or exit 1; my $wav = <$c>;
+    open my $r, "<", $ARGV[1] or exit 1; my $raw = <$r>;
+    my $at = index($wav, "data"); exit 1 if $at < 0;
+    my $samples = substr($wav, $at + 8, 8000);
+    exit(length($samples) > 0 && index($raw, $samples) >= 0 ? 0 : 1)' "$1" "$2"
 }
 
 # What the panel has said so far, one clip a line.

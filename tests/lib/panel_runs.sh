@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Pieces for end-to-end scripts that run the real panel several times against one simulated radio;
 # sourced after checks.sh. They expect $work (where radiosim linked com3 and logs to radio.log).
 

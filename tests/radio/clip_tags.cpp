@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Clips that say which clip they are, for the end-to-end tests: the real panel plays them through
 // SDL's disk audio driver, and what came out of the "speaker" is read back as clip names.
 //

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The real panel on a computer that lets it down, against the simulated radio under Xvfb, with
 # SDL's disk driver as the speaker:
 #   no display          one line on standard error, exit code 1, no port, no files;

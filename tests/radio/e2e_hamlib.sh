@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The real panel works the radio through Hamlib's own rig server, rigctld.
 #
 # 1. The same keys through the serial line and through "rigctld -m 2014" (Hamlib's TS-2000

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Keys typed into the real panel window under Xvfb reach the simulated radio in order: "T" twice
 # starts and stops the tuner ("RM1;AC111;" then "RM1;AC110;"), interleaved only with polls, the
 # meter poll asks for the SWR while the tuner runs, and "Q" ends the panel with exit code 0.

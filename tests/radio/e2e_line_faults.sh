@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Faults on the line while the real panel runs against the simulated radio: noise and NUL bytes
 # between answers, answers split across reads, a burst longer than one read of 255 bytes, answers
 # a tick late, and replies with a wrong length or non-digits where digits belong, also in place of

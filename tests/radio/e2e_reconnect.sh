@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The radio goes away and comes back while the real panel runs: the USB adapter is pulled out and
 # plugged in again (radiosim closes its pty and makes a new one behind the same com57 link), and
 # the radio is switched off and on (the line stays, answers stop). Each loss is said once ("nc"),

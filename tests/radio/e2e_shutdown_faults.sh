@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The real panel's end under faults of the computer, against the simulated radio under Xvfb:
 #   SIGTERM, SIGINT, SIGHUP  an orderly shut-down: channel and band memory saved, "PS9" sent, exit code 0;
 #   read-only working directory, full disk at save time: the previous memory.dat stays byte for

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The real panel against the simulated radio over a pseudo-terminal: the start-up commands and the
 # first polls must reach the radio in order, the panel must read the answers (debug log), and both
 # programs must stop cleanly.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Hamlib's rigctl, as the TS-2000 (model 2014), against the simulated radio: a client written
 # elsewhere sets and reads the frequency and the mode, on VFO A and on VFO B, and must get back
 # what it set, with no command refused and no error. Each read is a fresh rigctl, so what it

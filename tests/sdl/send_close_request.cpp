@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Sends a window the close request a window manager sends when its close button is clicked: a
 // WM_PROTOCOLS client message carrying WM_DELETE_WINDOW. The test display has no window manager.
 //

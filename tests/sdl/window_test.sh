@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The main window on a real X server (Xvfb, no window manager): title, place and fixed size, the
 # print semantics seen on the screen, repainting after being covered or unmapped, the keyboard as
 # virtual-key codes, close requests from the window and from signals, the event wait woken by a

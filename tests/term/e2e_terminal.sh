@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The real panel in a terminal, through a real pseudo-terminal, against the simulated radio, with
 # no display: started plainly it says so and takes the terminal; keys typed as xterm and as the
 # Linux console send them reach the radio as the same commands as from the window; a held key's
@@ -13,7 +14,6 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$here/../lib/checks.sh"
 
 build=$(cd "${1:?usage: e2e_terminal.sh BUILD_DIR}" && pwd)
-orvane="$build/orvane"
 need python3
 
 runner_pid=""
@@ -22,6 +22,8 @@ extra_cleanup() {
     wait "$runner_pid" 2>/dev/null
 }
 e2e_workdir terminal
+build=$(runnable_build "$build" orvane radiosim clip_tags)
+orvane="$build/orvane"
 source "$here/../lib/panel_runs.sh"
 ulimit -c 0  # the crash below leaves no core file
 

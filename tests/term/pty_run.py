@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Runs a program on a pseudo-terminal of its own, as if started from a terminal: the terminal is
 its standard input (and output and error), its controlling terminal, and it is in the terminal's
 foreground. Keys are typed into it from a control FIFO, with a held key's repeats at the timing a

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # orvane.exe under Wine and Xvfb against the simulated radio: Wine's COM3 is mapped to radiosim's
 # pseudo-terminal, keys are typed into the window with xdotool, and the sound goes to a captured
 # ALSA device. The start-up commands, the polls, a frequency entry and Q reach the radio, the panel
@@ -18,16 +19,7 @@ native=$(cd "${3:?$usage}" && pwd)
 wine=${4:?$usage}
 prefix=${5:?$usage}
 need Xvfb xdotool "$native/radiosim" "$native/clip_tags"
-run_wine() { bash "$here/wine_run.sh" "$wine" "$prefix" "$@"; }
-wineserver=$(dirname "$wine")/wineserver
-[ -x "$wineserver" ] || wineserver=wineserver
-
-panel_stop_signal=KILL
-extra_cleanup() {
-  # Wine's own processes of this prefix (its server, its desktop) end before the display goes.
-  WINEPREFIX=$prefix "$wineserver" -k 2>/dev/null
-  WINEPREFIX=$prefix "$wineserver" -w 2>/dev/null
-}
+source "$here/wine_checks.sh"
 # What the radio, the panel and the COM port tests saw, after a failure.
 show_what_happened() {
   echo "--- radio.log (from the panel's start)"; tail -n "+$((${mark:-0} + 1))" radio.log | head -40
@@ -40,10 +32,7 @@ e2e_workdir wine
 start_xvfb "$work" || exit 1
 start_radiosim "$native/radiosim" "$work" 3 || exit 1
 
-# Wine's COM3 is the radio's line: the port key of Wine's registry, which Wine turns into the link
-# dosdevices/com3 when it starts, and that link itself for the Wine already running.
-run_wine reg add 'HKLM\Software\Wine\Ports' /v COM3 /d "$work/com3" /f >/dev/null 2>&1
-ln -sfn "$work/com3" "$prefix/dosdevices/com3"
+map_com3 "$work/com3"
 
 ORVANE_TEST_COM=3 run_wine "$win32_tests" --gtest_filter='Win32Serial.*' >serial_tests.out 2>&1
 serial_status=$?

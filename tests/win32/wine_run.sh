@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs a program of the Windows build under Wine, in the Wine prefix PREFIX, which is made on first
 # use: quietly, and without the .NET and HTML runtimes Wine would offer to fetch.
 #
@@ -28,9 +29,12 @@ mkdir -p "$(dirname "$prefix")"
 (
   flock 9
   if [ ! -f "$prefix/.orvane-ready" ]; then
-    rm -rf "$prefix"
-    "$wine" wineboot --init >/dev/null 2>&1
-    "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Audio /d alsa /f >/dev/null 2>&1
+    rm -rf "$prefix" "$prefix.home"
+    # Wine links the Windows user's Documents, Desktop and the like to the home directory it is
+    # made with: a folder beside the prefix, so that nothing a test installs reaches the real one.
+    mkdir -p "$prefix.home"
+    HOME=$prefix.home "$wine" wineboot --init >/dev/null 2>&1
+    HOME=$prefix.home "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Audio /d alsa /f >/dev/null 2>&1
     touch "$prefix/.orvane-ready"
   fi
 ) 9>"$prefix.lock"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The committed clip set in wave/: every name the panel can play has a file there that SDL loads,
 // in the format the sound device is opened at, trimmed, audible, of a sane length; and the
 // frequency readout built from the clips fits its time budget. Runs in the source directory, so
@@ -7,6 +8,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -40,6 +42,11 @@ constexpr int kMinPeak = 16384;
 // Trimmed clips start and end within this much of sound louder than kEdgeLevel (-40 dBFS).
 constexpr double kEdgeSeconds = 0.010;
 constexpr int kEdgeLevel = 328;
+// The clip maker takes out the rumble below the voice (a high-pass at 300 Hz): what is left under
+// 150 Hz is well below a fifth of a word's energy. An unshaped male voice keeps a third to a
+// quarter of it there (-4 to -6 dB), level that sounds like nothing under band noise.
+constexpr double kMaxRumbleDb = -7.0;
+constexpr double kRumbleHz = 150.0;
 
 std::string fileName(std::string_view name) {
   std::string file(name);
@@ -140,6 +147,35 @@ TEST_P(ClipFile, LoadsInTheDeviceFormatTrimmedAndAudible) {
     EXPECT_GE(peakOf(clip.samples, size - std::min(size, edge), size), kEdgeLevel)
         << file << ": trailing silence";
   }
+}
+
+// The share of the clip's energy below kRumbleHz, in dB: a 2-pole Butterworth low-pass (the
+// audio cookbook's biquad) against the whole.
+double rumbleShareDb(const std::vector<std::int16_t>& samples) {
+  constexpr double kPi = 3.14159265358979323846;
+  const double w = 2 * kPi * kRumbleHz / SdlSound::kRate;
+  const double alpha = std::sin(w) / std::sqrt(2.0);
+  const double a0 = 1 + alpha;
+  const double b0 = (1 - std::cos(w)) / 2 / a0, b1 = (1 - std::cos(w)) / a0, b2 = b0;
+  const double a1 = -2 * std::cos(w) / a0, a2 = (1 - alpha) / a0;
+  double x1 = 0, x2 = 0, y1 = 0, y2 = 0, low = 0, all = 0;
+  for (const std::int16_t sample : samples) {
+    const double x = sample;
+    const double y = b0 * x + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2;
+    x2 = x1, x1 = x, y2 = y1, y1 = y;
+    low += y * y;
+    all += x * x;
+  }
+  return all > 0 ? 10 * std::log10(low / all) : 0;
+}
+
+TEST_P(ClipFile, RumbleBelowTheVoiceIsTakenOut) {
+  const std::string name(GetParam());
+  if (name == "help.wav" || name == "delay") return;  // the help is checked by ear; delay pads
+  const Clip clip = loadClip(kClipDir / fileName(name));
+  ASSERT_TRUE(clip.loaded) << name << ": " << clip.error;
+  EXPECT_LE(rumbleShareDb(clip.samples), kMaxRumbleDb)
+      << name << ": energy below " << kRumbleHz << " Hz; made without the clip maker's shaping?";
 }
 
 std::string testName(const testing::TestParamInfo<std::string_view>& info) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The S-meter of a band with signals on it, for the demo: the band's noise wanders a little around
 // S2, and now and then a station comes up on the frequency, fades in and out for a few seconds at
 // S5 to S9+, and goes again. A seeded random walk, so two runs with the same seed move alike.

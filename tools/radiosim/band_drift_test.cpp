@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The demo radio's S-meter: it must stay on the scale, keep moving, rest on the band's noise and
 // now and then show a station, and do the same again from the same seed.
 #include "band_drift.h"

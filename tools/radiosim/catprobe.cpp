@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // catprobe: asks a radio (or radiosim) over a serial port the way the panel does, and prints the
 // answers and how long they took. For checking a cable and a line speed, and for measuring
 // radiosim's timing.

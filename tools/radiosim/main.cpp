@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // radiosim: a simulated Kenwood TS-series transceiver on a pseudo-terminal, for the demo and the
 // end-to-end tests. See README.md beside this file for the command line, the control commands and
 // the log format.

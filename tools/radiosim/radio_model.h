@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The transceiver behind radiosim: a Kenwood TS-2000-like HF/VHF/UHF rig as its CAT interface
 // shows it. It takes one command at a time (the text before ";"), changes its state the way the
 // radio would, and gives the answer the radio would send, if any. No I/O and no clock of its own:

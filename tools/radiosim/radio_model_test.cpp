@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulated radio's logic in simulated time: no pty, no clock, every moment chosen by the test.
 #include "radio_model.h"
 

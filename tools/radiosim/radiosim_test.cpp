@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // radiosim as the panel meets it: a separate process, its link in a temporary directory, opened
 // through the panel's own serial layer, commanded over its control FIFO, and checked by what
 // comes back on the line and what its log says.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // radiosim's machinery: the pseudo-terminal that stands in for the radio's serial port, the link
 // the panel opens, the line timing, the control channel and the event log around a RadioModel.
 #pragma once
