@@ -132,8 +132,10 @@ TEST(Translator, VfoBWaitsForSplitAndAWidthIsSetInTheModeTheRadioIsIn) {
   EXPECT_THAT(
       requestsFor(t, {"FA00014200000", "FB00014205000", "FT1"}),
       ElementsAre("+\\set_freq 14200000", "+\\set_split_vfo 1 VFOB", "+\\set_split_freq 14205000"));
+  // With split on, the transmit VFO is named again with every frequency for it.
   EXPECT_THAT(requestsFor(t, {"FB00014206000", "FT0"}),
-              ElementsAre("+\\set_split_freq 14206000", "+\\set_split_vfo 0 VFOA"));
+              ElementsAre("+\\set_split_vfo 1 VFOB", "+\\set_split_freq 14206000",
+                          "+\\set_split_vfo 0 VFOA"));
   // No mode known yet: no width can be set.
   EXPECT_THAT(requestsFor(t, {"BW0240"}), IsEmpty());
   Answer mode{"get_mode", {"Mode: CW", "Passband: 500"}, kOk};

@@ -282,7 +282,13 @@ std::vector<Request> Translator::translate(std::string_view command, std::string
     case Kind::SetFrequencyA:
       return {request("set_freq", digitsOf(action.value))};
     case Kind::SetFrequencyB:
-      if (split_) return {request("set_split_freq", digitsOf(action.value))};
+      // The split is said again before each transmit frequency: a server's idea of which VFO
+      // transmits can drift from the radio's (Hamlib 4.5's Kenwood driver takes it back to VFO A
+      // whenever it reads the radio's IF answer, and would then set VFO A's frequency).
+      if (split_) {
+        return {request("set_split_vfo", "1 VFOB"),
+                request("set_split_freq", digitsOf(action.value))};
+      }
       pendingVfoB_ = action.value;
       return {};
     case Kind::ReceiveOnVfoA:
