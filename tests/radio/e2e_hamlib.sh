@@ -50,12 +50,12 @@ config() {
 # The radio's state as catprobe reads it, one answer a line in the order asked. An answer to the
 # panel's last poll may still wait on the line and be taken for the first one: each answer is
 # found by its own letters, the last one of them, and "ID;" asked at the end keeps a late answer
-# from falling off the end.
+# from falling off the end. Two answers that came together are split at their ";".
 radio_state() {
   local asked="FA FB IF MD PA RA NB NR NT PC RG" answers
   # shellcheck disable=SC2086
   answers=$("$build/catprobe" --dir . --port 3 --count 1 $(printf '%s; ' $asked) "ID;" |
-    sed -E 's/^[^ ]+ +//; s/ +[0-9]+\/[0-9]+ answered.*//')
+    sed -E 's/^[^ ]+ +//; s/ +[0-9]+\/[0-9]+ answered.*//; s/;/;\n/g' | sed '/^$/d')
   for command in $asked; do grep "^$command" <<<"$answers" | tail -1; done
 }
 # The same keys in both runs: recall the split channel, the receiver functions, the power down
