@@ -70,7 +70,20 @@ struct PanelState {
   // frequency from before the command.
   std::int32_t frequencyAnswerStale = 0;
   std::int32_t radioConnected = 0;
+  // The radio on the line as its answer to "ID" named it (a RadioModel of link/radio_models.h): 0,
+  // unknown, until it has answered, and again from every new connection on.
+  std::int32_t radioModel = 0;
+  // 1 from a connection until the radio has said which it is; the questions "ID" still to ask
+  // meanwhile; and 1 when the last poll was such a question (they take turns with the others).
+  std::int32_t identityAwaited = 0;
+  std::int32_t identityQuestions = 0;
+  std::int32_t identityAskedLast = 0;
+  // The model in whose forms the radio last had the start state (a RadioModel).
+  std::int32_t startStateModel = 0;
   std::int32_t sMeter = 0;
+  // How far the S-meter is beyond S9, in dB rounded to tens: 0 when it is not, or when the radio's
+  // scale does not tell.
+  std::int32_t sMeterOverS9 = 0;
   Text swrText;
   // Ticks since the port was found closed or hung up, or since the last try to open it again.
   std::int32_t reopenTicks = 0;

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "link/radio_models.h"
+
 namespace orvane::fuzz {
 
 namespace {
@@ -99,6 +101,14 @@ void checkState(const PanelState& s) {
     breach("modeIndex 1..5", std::to_string(s.modeIndex));
   }
   if (s.sMeter < 0 || s.sMeter > 30) breach("sMeter 0..30", std::to_string(s.sMeter));
+  if (s.sMeterOverS9 < 0 || s.sMeterOverS9 > 60 || s.sMeterOverS9 % 10 != 0 ||
+      (s.sMeterOverS9 > 0 && s.sMeter != 30)) {
+    breach("dB over S9 in tens, 0..60, only at the top of the scale",
+           std::to_string(s.sMeterOverS9));
+  }
+  if (s.radioModel < 0 || s.radioModel >= kRadioModelCount) {
+    breach("radioModel one of the table's", std::to_string(s.radioModel));
+  }
   if (!s.swrText.empty() && !(s.swrText.size() == 2 && allDigits(s.swrText))) {
     breach("swrText two digits", s.swrText);
   }

@@ -162,13 +162,12 @@ void KeyDispatcher::toggleKey(int key) {
 void KeyDispatcher::spotKey(int /*key*/) {
   // The spot tone only means something in CW.
   if (state_.modeIndex != kCwMode) return;
-  state_.commandText = "SWT28";
   c_.announcer.playClip("spot");
-  if (!c_.link.canCarryOut(state_.commandText)) {
+  if (!c_.link.canCarryOut(CatAction::CwSpot)) {
     c_.announcer.playClip("na");
     return;
   }
-  c_.link.sendCommand();
+  c_.link.sendAction(CatAction::CwSpot);
 }
 
 void KeyDispatcher::digitKey(int key) {
@@ -210,22 +209,17 @@ void KeyDispatcher::meterKey(int /*key*/) {
 
 void KeyDispatcher::tuneKey(int /*key*/) {
   c_.announcer.playClip("tune.wav");
+  const bool starting = state_.tuning == 0;
   // A radio without a tuner gets nothing, not even the meter's choice, and the panel does not
   // go into its tuning state, where every other key would be refused.
-  if (!c_.link.canCarryOut(state_.tuning == 0 ? "AC111" : "AC110")) {
+  if (!c_.link.canCarryOut(starting ? CatAction::TunerStart : CatAction::TunerStop)) {
     c_.announcer.playClip("na");
     return;
   }
-  c_.link.send("RM1");  // the SWR meter
-  if (state_.tuning == 0) {
-    c_.announcer.playClip("on.wav");
-    state_.commandText = "AC111";
-  } else {
-    c_.announcer.playClip("off.wav");
-    state_.commandText = "AC110";
-  }
+  c_.link.sendAction(CatAction::SwrMeterOn);
+  c_.announcer.playClip(starting ? "on.wav" : "off.wav");
   state_.tuning = 1 - state_.tuning;
-  c_.link.sendCommand();
+  c_.link.sendAction(starting ? CatAction::TunerStart : CatAction::TunerStop);
 }
 
 void KeyDispatcher::bandKey(int /*key*/) {
@@ -235,6 +229,8 @@ void KeyDispatcher::bandKey(int /*key*/) {
 void KeyDispatcher::widthKey(int /*key*/) {
   state_.entryState = kWidthState;
   c_.announcer.speakFilterWidth();
+  // A width the radio cannot take in this mode is not what it has: the readout says so.
+  if (!c_.levels.widthSettable()) c_.announcer.playClip("invalid");
 }
 
 void KeyDispatcher::modeKey(int /*key*/) {

@@ -18,15 +18,6 @@ bool isFrequencyAnswer(std::string_view reply) {
   return reply.size() >= 14 && isFrequencyCommand(reply.substr(0, 13)) && reply[13] == ';';
 }
 
-// A meter answer ("SM00015;", "RM10015;"): two letters, the meter's digit, the reading as four
-// digits on the meter's 0..30 scale, and ";". Nothing for anything else.
-std::optional<int> meterReading(std::string_view reply) {
-  if (reply.size() < 8 || !allDigits(reply.substr(2, 5)) || reply[7] != ';') return std::nullopt;
-  const int reading = textToNumberCut(reply.substr(3, 4));
-  if (reading > kMeterFullScale) return std::nullopt;
-  return reading;
-}
-
 }  // namespace
 
 bool CatLink::openRadioPort() {
@@ -80,6 +71,18 @@ void CatLink::sendClientCommand(std::string_view command) {
 void CatLink::send(std::string_view command) {
   state_.commandText = command;
   sendCommand();
+}
+
+bool CatLink::canCarryOut(CatAction action, std::int64_t argument) {
+  const std::optional<std::string> command = catCommand(modelOnTheLine(state_), action, argument);
+  return command && canCarryOut(*command);
+}
+
+bool CatLink::sendAction(CatAction action, std::int64_t argument) {
+  const std::optional<std::string> command = catCommand(modelOnTheLine(state_), action, argument);
+  if (!command) return false;
+  send(*command);
+  return true;
 }
 
 void CatLink::writeDebugLine(std::string_view text) {
@@ -159,19 +162,59 @@ void CatLink::routeReply() {
   // Only the first two characters of everything read are looked at: when the answer to a key's
   // command and the poll answer arrive together, the rest waits for the next poll's answer.
   // Anything malformed is only logged, like noise.
+  const bool wasConnected = state_.radioConnected == 1;
   if (isFrequencyAnswer(state_.replyText) && !stale && !readIsClients_) {
     if (frequencyAnswer_) frequencyAnswer_();
   }
-  if (leftText(state_.replyText, 2) == "RM" && meterReading(state_.replyText)) {
-    state_.swrText = midText(state_.replyText, 6, 2);
-  }
-  if (leftText(state_.replyText, 2) == "SM" && state_.tuning == 0) updateSMeter();
+  if (!wasConnected && state_.radioConnected == 1) newConnection();
+  const std::string kind = leftText(state_.replyText, 2);
+  // The radio's name is looked for among all the answers of a read: behind the "?;" of a command
+  // it refused, or a late poll answer, it is still the only one it gives.
+  takeIdentity();
+  if (kind == "RM") updateSwr();
+  if (kind == "SM" && state_.tuning == 0) updateSMeter();
+}
+
+// Another radio may be on the line after every loss, so every connection asks again, and the
+// forms of an earlier radio are not used meanwhile.
+void CatLink::newConnection() {
+  state_.radioModel = static_cast<std::int32_t>(RadioModel::Unknown);
+  state_.identityAwaited = 1;
+  state_.identityQuestions = kIdentityQuestions;
+  state_.identityAskedLast = 0;
+}
+
+// Once a connection: a repeated answer (to a question asked again before the first answer was
+// read) neither names the radio twice nor sends its start state again.
+void CatLink::takeIdentity() {
+  if (state_.identityAwaited == 0) return;
+  const std::string_view digits = identityDigits(state_.replyText);
+  if (digits.empty()) return;
+  const RadioModel model = modelOfIdentity(state_.replyText);
+  state_.radioModel = static_cast<std::int32_t>(model);
+  state_.identityAwaited = 0;
+  state_.identityQuestions = 0;
+  writeDebugLine("RADIO=" + std::string(modelInfo(model).name) + " (ID" + std::string(digits) +
+                 ")");
+  if (radioIdentified_) radioIdentified_();
+}
+
+// The TS-890 and TS-990 answer RM with every meter switched on, the TS-480 and TS-590 with all
+// three of theirs: the SWR's answer is looked for among them.
+void CatLink::updateSwr() {
+  const RadioModel model = modelOnTheLine(state_);
+  const std::optional<int> reading = meterReading(swrForm(model), state_.replyText);
+  if (!reading) return;
+  state_.swrText = zeroPadded(swrOnPanelScale(model, *reading), 2);
 }
 
 void CatLink::updateSMeter() {
-  const std::optional<int> reading = meterReading(state_.replyText);
+  const RadioModel model = modelOnTheLine(state_);
+  const std::optional<int> reading = meterReading(sMeterForm(model), state_.replyText);
   if (!reading) return;
-  state_.sMeter = *reading;
+  const SMeter meter = sMeterOnPanelScale(model, *reading);
+  state_.sMeter = meter.panel;
+  state_.sMeterOverS9 = meter.overS9;
   window_.setPrintPosition(screen::kSMeter.x, screen::kSMeter.y);
   window_.print("S");
   if (state_.sMeter == kMeterFullScale) {
@@ -183,10 +226,20 @@ void CatLink::updateSMeter() {
 
 void CatLink::sendNextPoll() {
   state_.pollPending = 1;
+  const RadioModel model = modelOnTheLine(state_);
+  if (state_.identityQuestions > 0 && state_.identityAskedLast == 0) {
+    // A poll of its own, between the others, which go on as before after it.
+    --state_.identityQuestions;
+    state_.identityAskedLast = 1;
+    state_.commandText = *catCommand(model, CatAction::Identify);
+    sendCommand();
+    return;
+  }
+  state_.identityAskedLast = 0;
   if (state_.pollMeterNext == 0) {
     state_.commandText = state_.splitState > 0 ? "FB" : "FA";
   } else {
-    state_.commandText = state_.tuning == 1 ? "RM" : "SM0";
+    state_.commandText = state_.tuning == 1 ? swrForm(model).poll : sMeterForm(model).poll;
   }
   state_.pollMeterNext = 1 - state_.pollMeterNext;
   sendCommand();

@@ -4,6 +4,13 @@
 // tick, routes it by its first two characters, and sends the next poll, alternately the frequency
 // and a meter. A watchdog marks the radio as not connected after 20 unanswered polls.
 //
+// Each time the radio comes on the line, a poll asks it which it is ("ID"), and its answer, read
+// like any other, chooses the forms of the meters polled and read (link/radio_models.h). Nothing
+// waits for that answer: until it comes the panel polls and reads as it always has. The answer may
+// come behind the "?;" of a command the radio refused (the start state in the panel's own forms,
+// which it may not take), so it is looked for among the answers of a read, and asked for again,
+// every other poll, up to three times.
+//
 // The line itself can go: a USB adapter pulled out, a radio with a built-in USB port switched off.
 // A port that has hung up is closed at once, and a port that is not open (gone, or missing at
 // start) is tried again about once a second, from the tick, without ever waiting; not one whose
@@ -15,6 +22,7 @@
 
 #include "core/panel_state.h"
 #include "link/debug_log.h"
+#include "link/radio_models.h"
 #include "link/serial_port.h"
 #include "platform/platform.h"
 
@@ -28,6 +36,8 @@ class CatLink {
   static constexpr int kMissedPollLimit = 20;
   // Ticks between tries to open a port that is not open: about a second.
   static constexpr int kReopenTicks = 20;
+  // How often a connection asks the radio which it is before it takes it for one it does not know.
+  static constexpr int kIdentityQuestions = 3;
 
   CatLink(PanelState& state, SerialPort& port, Window& window, DebugLog& log)
       : state_(state), port_(port), window_(window), log_(log) {}
@@ -49,6 +59,10 @@ class CatLink {
   void setReadObserver(std::function<bool(std::string_view)> observer) {
     readObserver_ = std::move(observer);
   }
+  // Called when the radio has said which it is (radioModel is set; it may be unknown).
+  void setRadioIdentifiedHandler(std::function<void()> handler) {
+    radioIdentified_ = std::move(handler);
+  }
 
   // Opens comPort at baudRate as the radio's line: reads that return at once, 8 data bits, no
   // parity, two stop bits. Used at start and at every later try. Whether the port is now open.
@@ -61,6 +75,9 @@ class CatLink {
   // Whether the radio can carry out the command (its text without ";"): asked before a key speaks
   // what it will do, so that a radio without the function hears "not available" instead.
   bool canCarryOut(std::string_view command) { return port_.canCarryOut(state_.comPort, command); }
+  // The same for an action, in the form of the radio on the line; false when that radio has no
+  // form for it.
+  bool canCarryOut(CatAction action, std::int64_t argument = 0);
   // The next tick tries to open the port, if it is not open, instead of waiting out the second
   // between tries: the line has said it is there.
   void openAtNextTick() { state_.reopenTicks = kReopenTicks - 1; }
@@ -70,6 +87,9 @@ class CatLink {
   // for VFO A gets VFO A. A frequency command makes the answer to a poll already on its way
   // stale, as the panel's own do.
   void sendClientCommand(std::string_view command);
+  // Sends the action in the form of the radio on the line (link/radio_models.h). False, and
+  // nothing sent, when that radio has no such command.
+  bool sendAction(CatAction action, std::int64_t argument = 0);
   // One timer tick of the exchange.
   void pollRadio();
   // Appends a line to the debug log when the log is on.
@@ -84,6 +104,10 @@ class CatLink {
   // Returns false when nothing was waiting.
   bool collectReply();
   void routeReply();
+  // The radio has just come on the line: which one it is is asked anew.
+  void newConnection();
+  void takeIdentity();
+  void updateSwr();
   void updateSMeter();
   void sendNextPoll();
   // Follows the frequency polls and commands on their way out (see routeReply).
@@ -100,6 +124,7 @@ class CatLink {
   std::function<bool(std::string_view)> readObserver_;
   // The read now being routed begins with another program's answer.
   bool readIsClients_ = false;
+  std::function<void()> radioIdentified_;
 };
 
 }  // namespace orvane

@@ -236,10 +236,13 @@ TEST_F(CatLinkTest, DebugLogLinesOnlyWhenSwitchedOn) {
   link.pollRadio();
   fake.serial.feed(3, "FA00014200000;");
   link.pollRadio();
+  fake.serial.feed(3, "ID021;");
+  link.pollRadio();
   link.writeDebugLine("C/R");
   EXPECT_EQ(fake.files.contents("debug.dat"),
             "ORVANEX 1.9  07-12-2026   09:05:03\r\nTX=MD2;\r\nTX=FA;\r\n"
-            "RX=FA00014200000;\r\nTX=SM0;\r\nC/R\r\n");
+            "RX=FA00014200000;\r\nTX=ID;\r\nRX=ID021;\r\nRADIO=TS-590S (ID021)\r\nTX=SM0;\r\n"
+            "C/R\r\n");
 }
 
 TEST_F(CatLinkTest, PortThatCannotBeOpenedSendsNothingAndNeverConnects) {

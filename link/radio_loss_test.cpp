@@ -5,9 +5,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <map>
-
 #include "tests/panel_harness.h"
 
 namespace orvane {
@@ -22,15 +19,6 @@ constexpr int K(char c) {
 }
 
 const std::vector<std::string> kFrequencyReadout = {"lsb", "1", "4", "point", "2", "mhz"};
-
-// Runs the actions just before the numbered timer tick (counted from 1) is handled.
-void atTicks(PanelHarness& h, std::map<int, std::function<void()>> actions) {
-  h.fake.window.beforeEachEvent = [&h, actions = std::move(actions),
-                                   ticks = 0](const WindowEvent& e) mutable {
-    if (e.kind != WindowEventKind::TimerTick) return;
-    if (const auto it = actions.find(++ticks); it != actions.end()) it->second();
-  };
-}
 
 // The clips and the non-poll commands from the start of the run, start-up included.
 std::vector<std::string> storyWithoutPrints(const PanelHarness& h) {
@@ -54,7 +42,7 @@ const std::vector<std::string> kAnnouncement = {"ts", "1", "point", "9"};
 
 TEST(RadioLoss, RadioThatStopsAnsweringIsToldOnceAndItsReturnOnce) {
   PanelHarness h;
-  atTicks(h, {{5, [&] { h.radio.silent = true; }}, {60, [&] { h.radio.silent = false; }}});
+  h.atTicks({{5, [&] { h.radio.silent = true; }}, {60, [&] { h.radio.silent = false; }}});
   h.fake.window.queueTicks(4);
   h.queueKeys({K('F')});
   h.fake.window.queueTicks(50);  // 20 unanswered polls take 40 ticks
@@ -73,7 +61,7 @@ TEST(RadioLoss, RadioThatStopsAnsweringIsToldOnceAndItsReturnOnce) {
 
 TEST(RadioLoss, AdapterPulledOutAndPluggedInAgainReconnectsAndKeepsTheChannels) {
   PanelHarness h;
-  atTicks(h, {{8, [&] { h.fake.serial.unplug(3); }}, {70, [&] { h.fake.serial.plug(3); }}});
+  h.atTicks({{8, [&] { h.fake.serial.unplug(3); }}, {70, [&] { h.fake.serial.plug(3); }}});
   h.fake.window.queueTicks(4);
   h.queueKeys({K('C'), vk::kDigit0 + 5});
   h.fake.window.queueTicks(30);
@@ -100,7 +88,7 @@ TEST(RadioLoss, AdapterPulledOutAndPluggedInAgainReconnectsAndKeepsTheChannels) 
 TEST(RadioLoss, PortThatAppearsAfterTheStartGetsTheStartStateItMissed) {
   PanelHarness h;
   h.fake.serial.unplug(3);
-  atTicks(h, {{10, [&] { h.fake.serial.plug(3); }}});
+  h.atTicks({{10, [&] { h.fake.serial.plug(3); }}});
   h.fake.window.queueTicks(21);  // the first try, at tick 20, opens it
   h.queueKeys({K('F'), K('Q')});
   h.run();
@@ -109,7 +97,7 @@ TEST(RadioLoss, PortThatAppearsAfterTheStartGetsTheStartStateItMissed) {
                   {kAnnouncement, kStart, {"connected"}, kFrequencyReadout, {"quit", "delay"}})));
   EXPECT_THAT(h.wireFrom(0, /*withPolls=*/true),
               ElementsAre("MD1;", "FA00007100000;", "PA00;", "RA00;", "NB0;", "PC100;", "FR0;",
-                          "AG0050;", "RG255;", "FA;", "SM0;"));
+                          "AG0050;", "RG255;", "FA;", "ID;"));
 }
 
 }  // namespace

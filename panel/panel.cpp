@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "panel/panel.h"
 
+#include <algorithm>
+
 #include "core/config.h"
 #include "screen/screen_map.h"
 
@@ -81,6 +83,7 @@ Panel::Panel(Platform platform, Settings settings)
     announcer_.playClip("nc");
   });
   link_.setPortOpenedHandler([this] { portOpenedAgain(); });
+  link_.setRadioIdentifiedHandler([this] { radioIdentified(); });
   if (rigServerLine_) {
     rigServerLine_->setLog(
         [this](std::string_view text) { link_.writeDebugLine("RIG=" + std::string(text)); });
@@ -173,7 +176,7 @@ void Panel::shutDown() {
   if (leftText(state_.lastFreqReply, 2) == "FA") bands_.bandMemoryStore();
   memory_.saveMemoryFile();
   platform_.window.close();
-  if (state_.powerSwitch == 1) link_.send("PS9");
+  if (state_.powerSwitch == 1) link_.sendAction(CatAction::PowerOff);
   announcer_.playClip("delay");
   port_.closePort(state_.comPort);
   if (rigServerLine_) platform_.network.setActivityHandler({});
@@ -241,19 +244,56 @@ void Panel::switchRadioOn() {
   // only wakes its interface, and each pause lets it come up before the next one.
   link_.send("Poweron");
   announcer_.playClip("delay");
-  link_.send("PS1");
+  link_.sendAction(CatAction::PowerOn);
   announcer_.playClip("delay");
 }
 
 void Panel::sendStartState() {
-  link_.send("MD1");
+  const std::vector<std::string> forms = startStateForms(modelOnTheLine(state_));
+  link_.send(forms[0]);
   platform_.window.setFont(screen::kLargeFace, screen::kLargePoints, screen::kLargeWeight);
   platform_.window.setPrintPosition(screen::kMode.x, screen::kMode.y);
   platform_.window.print("LSB ");
   link_.send(state_.bandTable[kStartBand]);
-  for (const char* command : {"PA00", "RA00", "NB0"}) link_.send(command);
-  link_.send(LevelControl::powerCommand(state_.powerWatts));
-  for (const char* command : {"FR0", "AG0050", "RG255"}) link_.send(command);
+  for (std::size_t i = 1; i < forms.size(); ++i) link_.send(forms[i]);
+  state_.startStateModel = state_.radioModel;
+}
+
+// The start state as the model takes it, with the panel's values: at start LSB, then preamplifier,
+// attenuator and blanker off, the power, VFO A, AF gain 50 and RF gain 255 (the band's frequency
+// comes between the first two and is the same on every model).
+std::vector<std::string> Panel::startStateForms(RadioModel model) const {
+  const std::size_t mode = static_cast<std::size_t>(std::clamp(state_.modeIndex, 1, kModeCount));
+  const std::pair<CatAction, std::int64_t> steps[] = {
+      {CatAction::Mode, ModeControl::kenwoodModeNumber(state_.modeTable[mode])},
+      {state_.preampOn == 1 ? CatAction::PreampOn : CatAction::PreampOffAtStart, 0},
+      {state_.attenuatorOn == 1 ? CatAction::AttenuatorOn : CatAction::AttenuatorOff, 0},
+      {state_.blankerOn == 1 ? CatAction::BlankerOn : CatAction::BlankerOff, 0},
+      {CatAction::Power, LevelControl::powerArgument(state_.powerWatts)},
+      {CatAction::ReceiveOnVfoA, 0},
+      {CatAction::AfGain, state_.afGain},
+      {CatAction::RfGain, state_.rfGain}};
+  std::vector<std::string> forms;
+  for (const auto& [action, argument] : steps)
+    forms.push_back(*catCommand(model, action, argument));
+  return forms;
+}
+
+// The radio has named itself. A radio that is not the one the panel was written for is named once;
+// and one that takes the start state in other forms than those it was sent in gets it again in its
+// own, so that it holds what the panel holds: its answers to the first ones may well have been
+// "?;".
+void Panel::radioIdentified() {
+  const RadioModel model = modelOnTheLine(state_);
+  const ModelInfo& info = modelInfo(model);
+  if (!info.clip.empty()) announcer_.playClip(info.clip);
+  const RadioModel sentIn = static_cast<RadioModel>(state_.startStateModel);
+  if (model == sentIn) return;
+  const std::vector<std::string> before = startStateForms(sentIn);
+  const std::vector<std::string> now = startStateForms(model);
+  for (std::size_t i = 0; i < now.size(); ++i)
+    if (now[i] != before[i]) link_.send(now[i]);
+  state_.startStateModel = state_.radioModel;
 }
 
 }  // namespace orvane

@@ -3,11 +3,15 @@
 // starts the panel, runs the message loop and shuts down.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "core/panel_state.h"
 #include "core/settings.h"
 #include "keys/key_dispatcher.h"
 #include "link/cat_link.h"
 #include "link/debug_log.h"
+#include "link/radio_models.h"
 #include "link/serial_port.h"
 #include "platform/platform.h"
 #include "receiver/memory_file.h"
@@ -76,6 +80,8 @@ class Panel {
   void startRigServer();
   void serveNetwork();
   void windowEvent(const WindowEvent& event);
+  std::vector<std::string> startStateForms(RadioModel model) const;
+  void radioIdentified();
 
   Platform platform_;
   Settings settings_;

@@ -34,9 +34,10 @@ TEST(MainSequence, StartsDrawsAnnouncesPollsAndShutsDownInOrder) {
       "Reduction F5=Notch  h=help  q=quit\"",
       "> MD1;", "print 50,45 Ariel/50/700 \"LSB \"", "> FA00007100000;", "> PA00;", "> RA00;",
       "> NB0;", "> PC100;", "> FR0;", "> AG0050;", "> RG255;", "ts", "1", "point", "9",
-      // first tick: the frequency poll; second tick: its answer, then the meter poll
+      // first tick: the frequency poll; second tick: its answer, then the question which radio
+      // it is, in place of a poll
       "> FA;", "connected", "print 80,150 Ariel/50/700 \"    \"",
-      "print 285,150 Ariel/50/700 \"   14.200000             \"", "> SM0;", "quit", "window.close",
+      "print 285,150 Ariel/50/700 \"   14.200000             \"", "> ID;", "quit", "window.close",
       "delay"};
   EXPECT_THAT(story, ElementsAreArray(expected));
   EXPECT_EQ(h.fake.transcript.linesWithPrefix("timer.start ").at(0), "1 50");
@@ -197,6 +198,9 @@ TEST(PanelInitialisation, DebugLogHeaderThenEveryCommandAndKey) {
                                              "TX=RG255;",
                                              "TX=FA;",
                                              "RX=FA00014200000;",
+                                             "TX=ID;",
+                                             "RX=ID019;",
+                                             "RADIO=TS-2000 (ID019)",
                                              "TX=SM0;",
                                              "C/R",
                                              "TX=FA00014200000;",

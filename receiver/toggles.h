@@ -21,8 +21,8 @@ struct ToggleRow {
   int key;                         // virtual-key code
   std::int32_t PanelState::*flag;  // what the panel last sent
   std::string_view nameClip;
-  std::string_view onCommand;
-  std::string_view offCommand;
+  CatAction on;  // the command's form is the radio's own (link/radio_models.h)
+  CatAction off;
 };
 
 extern const std::array<ToggleRow, 5> kToggleTable;

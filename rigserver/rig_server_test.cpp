@@ -16,7 +16,7 @@ namespace {
 
 using Peer = std::shared_ptr<fake::FakePeer>;
 
-// A Kenwood radio on the line: answers the reads at once, takes the sets.
+// A Kenwood TS-2000 on the line: answers the reads at once, takes the sets.
 struct Radio {
   std::string vfoA = "00014074000";
   std::string vfoB = "00014076000";
@@ -27,6 +27,7 @@ struct Radio {
     if (command == "FA;") return "FA" + vfoA + ";";
     if (command == "FB;") return "FB" + vfoB + ";";
     if (command == "PS;") return "PS1;";
+    if (command == "ID;") return "ID019;";
     if (command == "SM0;") {
       char buf[16];
       std::snprintf(buf, sizeof buf, "SM0%04d;", sMeter);
@@ -94,7 +95,7 @@ class RigServerTest : public testing::Test {
     std::size_t start = 0;
     for (std::size_t end; (end = w.find(';', start)) != std::string::npos; start = end + 1) {
       std::string cmd = w.substr(start, end - start);
-      const bool poll = cmd == "FA" || cmd == "FB" || cmd == "SM0" || cmd == "RM";
+      const bool poll = cmd == "FA" || cmd == "FB" || cmd == "SM0" || cmd == "RM" || cmd == "ID";
       if (withPolls || !poll) out.push_back(cmd);
     }
     return out;

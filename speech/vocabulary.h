@@ -22,16 +22,17 @@ inline constexpr auto kClipVocabulary = std::to_array<std::string_view>(
      "vfob", "bw", "Power",
      // receiver toggles
      "preamp", "at", "nb", "nr", "notch",
-     // meters
-     "s", "plus", "SWR", "gt6", "21",
+     // meters; decibels beyond S9 are spoken with the band words "10" to "60" and "50"
+     "s", "plus", "SWR", "gt6", "21", "50",
      // key answers
      "band", "ag", "rf", "sch", "gch", "EF", "spot", "max",
      // results
      "ok", "invalid", "split", "off", "on",
      // tune
      "tune.wav", "on.wav", "off.wav", "ton",
-     // link state, and a function the radio does not have
-     "connected", "nc", "na",
+     // link state, a function the radio does not have, and the radio's name when it is not the
+     // TS-2000 the panel was written for
+     "connected", "nc", "na", "ts480", "ts590s", "ts590sg", "ts890s", "ts990s",
      // another program keys and unkeys the transmitter
      "transmit", "receive",
      // program life

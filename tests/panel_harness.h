@@ -5,6 +5,8 @@
 #pragma once
 
 #include <algorithm>
+#include <functional>
+#include <map>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -20,7 +22,7 @@ namespace orvane::test {
 inline constexpr char kDefaultConfig[] =
     "port 3\r\nspeed 9600\r\npower 100\r\nswr 1\r\ntopband 7\r\nswitch 0\r\ndebug 0\r\n";
 
-// Answers the panel's polls the way a Kenwood transceiver does.
+// Answers the panel's polls the way a Kenwood transceiver does: a TS-2000 unless told otherwise.
 struct ScriptedRadio {
   std::string vfoA = "00014200000";
   std::string vfoB = "00007050000";
@@ -28,11 +30,17 @@ struct ScriptedRadio {
   int sMeter = 15;
   int swr = 3;
   bool silent = false;
+  // The three digits of its answer to "ID"; empty: it does not answer.
+  std::string identity = "019";
+  // Answers of its own to commands (with their ";"), before all the others: another model's meters.
+  std::map<std::string, std::string, std::less<>> answers;
 
   std::string answer(std::string_view command) const {
+    if (const auto own = answers.find(command); own != answers.end()) return own->second;
     char buf[32];
     if (command == "FA;") return "FA" + vfoA + ";";
     if (command == "FB;") return "FB" + vfoB + ";";
+    if (command == "ID;") return identity.empty() ? "" : "ID" + identity + ";";
     if (command == "SM0;") {
       std::snprintf(buf, sizeof buf, "SM0%04d;", sMeter);
       return buf;
@@ -68,8 +76,17 @@ class PanelHarness {
   }
   PanelState& state() { return panel->state(); }
 
-  // Ticks enough for the radio to be heard (and "connected" spoken).
-  void queueConnect() { fake.window.queueTicks(2); }
+  // Runs the actions just before the numbered timer tick (counted from 1) is handled.
+  void atTicks(std::map<int, std::function<void()>> actions) {
+    fake.window.beforeEachEvent = [actions = std::move(actions),
+                                   ticks = 0](const WindowEvent& e) mutable {
+      if (e.kind != WindowEventKind::TimerTick) return;
+      if (const auto it = actions.find(++ticks); it != actions.end()) it->second();
+    };
+  }
+
+  // Ticks enough for the radio to be heard ("connected" spoken) and to say which it is.
+  void queueConnect() { fake.window.queueTicks(3); }
   void queueKeys(std::initializer_list<int> keys) {
     for (int k : keys) fake.window.queueKey(k);
   }
@@ -92,7 +109,8 @@ class PanelHarness {
         out.push_back("nowait " + clipName(line.substr(std::string("clip.nowait ").size())));
       } else if (line.rfind("serial.write 3 \"", 0) == 0) {
         std::string cmd = line.substr(16, line.size() - 17);
-        const bool poll = cmd == "FA;" || cmd == "FB;" || cmd == "SM0;" || cmd == "RM;";
+        const bool poll = cmd == "FA;" || cmd == "FB;" || cmd == "SM0;" || cmd == "SM;" ||
+                          cmd == "RM;" || cmd == "ID;";
         if (withPolls || !poll) out.push_back("> " + cmd);
       } else if (line.rfind("print ", 0) == 0 || line.rfind("window.", 0) == 0 ||
                  line.rfind("clip.stop", 0) == 0) {

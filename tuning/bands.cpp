@@ -79,7 +79,7 @@ void BandControl::bandMemoryStore() {
 
 void BandControl::goToBand() {
   if (state_.splitState > 0) {
-    link_.send("FT0");
+    link_.sendAction(CatAction::SplitOff);
     state_.splitState = 0;
   }
   state_.modeIndex = defaultModeOfBand(state_.bandIndex);
@@ -99,7 +99,7 @@ void BandControl::bandKey() {
   if (state_.splitState >= 1) {
     announcer_.playClip("split");
     announcer_.playClip("off");
-    link_.send("FT0");
+    link_.sendAction(CatAction::SplitOff);
     state_.splitState = 0;
   }
 }

@@ -58,7 +58,7 @@ void MemoryChannelControl::recall(int digit) {
   state_.channelAction = 0;
   if (state_.splitState > 0) {
     state_.splitState = 0;
-    link_.send("FT0");
+    link_.sendAction(CatAction::SplitOff);
   }
   announcer_.speakDigits(std::to_string(digit));
   const std::string channel = state_.memoryChannels[static_cast<std::size_t>(digit)].str();
@@ -71,7 +71,7 @@ void MemoryChannelControl::recall(int digit) {
   if (leftText(channel, 1) == "1") {
     state_.splitState = 1;
     link_.send(rightText(channel, 13));
-    link_.send("FT1");
+    link_.sendAction(CatAction::SplitOn);
   }
   state_.bandIndex = bandOfChannelMHz(textToNumberCut(midText(channel, 10, 2)));
   toggles_.setPreamp(state_.bandIndex > 5 && state_.bandIndex != kOutOfBand);

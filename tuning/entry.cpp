@@ -19,7 +19,7 @@ void FrequencyEntry::entryKey() {
     state_.splitState = 0;
     announcer_.playClip("split");
     announcer_.playClip("off");
-    link_.send("FT0");
+    link_.sendAction(CatAction::SplitOff);
   }
   state_.entryMHz = 0;
   state_.entryFraction = 0;

@@ -14,6 +14,14 @@ constexpr int kRfGainState = 4;
 constexpr int kAfGainState = 7;
 constexpr int kGainMax = 255;
 
+// filterWidth is in tens of hertz.
+constexpr int kHertzPerWidthStep = 10;
+
+std::optional<std::string> widthCommandFor(const PanelState& state) {
+  return widthCommand(modelOnTheLine(state), state.modeIndex,
+                      state.filterWidth * kHertzPerWidthStep);
+}
+
 }  // namespace
 
 std::string LevelControl::widthCommand(std::int32_t width) {
@@ -22,41 +30,53 @@ std::string LevelControl::widthCommand(std::int32_t width) {
 
 void LevelControl::sendWidth() {
   state_.filterWidth = std::clamp(state_.filterWidth, kNarrowestWidth, kWidestWidth);
-  link_.send(widthCommand(state_.filterWidth));
-}
-
-std::string LevelControl::powerCommand(std::int32_t watts) {
-  return "PC" + zeroPadded(std::abs(std::int64_t{watts}), 3);
-}
-
-void LevelControl::sendPower() {
-  link_.send(powerCommand(state_.powerWatts));
-}
-void LevelControl::sendRfGain() {
-  link_.send("RG" + zeroPadded(state_.rfGain, 3));
-}
-void LevelControl::sendAfGain() {
-  link_.send("AG0" + zeroPadded(state_.afGain, 3));
-}
-
-std::optional<std::string> LevelControl::targetCommand() const {
-  switch (state_.entryState) {
-    case kWidthState:
-      return "BW" + zeroPadded(state_.filterWidth, 4);
-    case kPowerState:
-      return powerCommand(state_.powerWatts);
-    case kRfGainState:
-      return "RG" + zeroPadded(state_.rfGain, 3);
-    case kAfGainState:
-      return "AG0" + zeroPadded(state_.afGain, 3);
-    default:
-      return std::nullopt;
+  if (const std::optional<std::string> command = widthCommandFor(state_)) {
+    link_.send(*command);
+  } else {
+    announcer_.playClip("invalid");
   }
 }
 
+bool LevelControl::widthSettable() const {
+  return widthCommandFor(state_).has_value();
+}
+
+std::int64_t LevelControl::powerArgument(std::int32_t watts) {
+  return std::abs(std::int64_t{watts});
+}
+
+void LevelControl::sendPower() {
+  link_.sendAction(CatAction::Power, powerArgument(state_.powerWatts));
+}
+void LevelControl::sendRfGain() {
+  link_.sendAction(CatAction::RfGain, state_.rfGain);
+}
+void LevelControl::sendAfGain() {
+  link_.sendAction(CatAction::AfGain, state_.afGain);
+}
+
 bool LevelControl::radioHasTarget() {
-  const std::optional<std::string> command = targetCommand();
-  if (!command || link_.canCarryOut(*command)) return true;
+  bool can = true;
+  switch (state_.entryState) {
+    case kWidthState:
+      // A width the radio's form cannot carry is told "invalid" where it is sent.
+      if (const std::optional<std::string> command = widthCommandFor(state_)) {
+        can = link_.canCarryOut(*command);
+      }
+      break;
+    case kPowerState:
+      can = link_.canCarryOut(CatAction::Power, powerArgument(state_.powerWatts));
+      break;
+    case kRfGainState:
+      can = link_.canCarryOut(CatAction::RfGain, state_.rfGain);
+      break;
+    case kAfGainState:
+      can = link_.canCarryOut(CatAction::AfGain, state_.afGain);
+      break;
+    default:
+      break;
+  }
+  if (can) return true;
   // The level stays where it was: the panel's record follows only what the radio was sent.
   announcer_.playClip("na");
   return false;

@@ -22,27 +22,32 @@ class LevelControl {
   void up();
   void down();
 
-  // "PC" and the power as three digits without sign: a configured "-5" goes out as PC005, the 5 W
-  // that the power readout speaks, never as the malformed "PC-05".
-  static std::string powerCommand(std::int32_t watts);
+  // The power without its sign: a configured "-5" goes out as PC005, the 5 W that the power
+  // readout speaks, never as the malformed "PC-05".
+  static std::int64_t powerArgument(std::int32_t watts);
   // The filter widths the width control sets, in tens of hertz (0.5 to 3 kHz).
   static constexpr std::int32_t kNarrowestWidth = 50;
   static constexpr std::int32_t kWidestWidth = 300;
-  // "BW" and the width in tens of hertz as four digits.
+  // "BW" and the width in tens of hertz as four digits: the TS-2000 form that another program's
+  // passband goes out in.
   static std::string widthCommand(std::int32_t width);
   // Another program has set the radio's filter to width (within the limits above): the width
   // readout and Up and Down go on from it.
   void widthSetByClient(std::int32_t width) { state_.filterWidth = width; }
 
+  // The width goes out in the radio's own form for the mode, in hertz or as the number of that
+  // width in its table. A width the radio cannot take in the mode is answered "invalid" and not
+  // sent: the panel never pretends to have set it.
   void sendWidth();
+  // Whether the radio on the line takes filterWidth in the present mode.
+  bool widthSettable() const;
   void sendPower();
   void sendRfGain();
   void sendAfGain();
 
  private:
-  // The command that sets the level Up and Down act on now, or nothing when they act on none.
-  std::optional<std::string> targetCommand() const;
-  // Whether the radio has that level; "not available" is said when it has not.
+  // Whether the radio has the level Up and Down act on now (true when they act on none);
+  // "not available" is said when it has not.
   bool radioHasTarget();
 
   PanelState& state_;

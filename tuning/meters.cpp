@@ -12,7 +12,8 @@ std::string digitClip(int d) {
 }  // namespace
 
 void Meters::meterKey() {
-  if (!link_.canCarryOut(state_.tuning == 1 ? "RM" : "SM0")) {
+  const RadioModel model = modelOnTheLine(state_);
+  if (!link_.canCarryOut(state_.tuning == 1 ? swrForm(model).poll : sMeterForm(model).poll)) {
     announcer_.playClip("na");
     return;
   }
@@ -29,6 +30,8 @@ void Meters::sMeterReadout() {
   if (units > 9) {
     announcer_.playClip("9");
     announcer_.playClip("plus");
+    // How far beyond, where the radio's scale tells: "9 plus 20".
+    if (state_.sMeterOverS9 > 0) announcer_.playClip(digitsOf(state_.sMeterOverS9));
   } else if (units >= 0) {
     announcer_.playClip(digitClip(units));
   }

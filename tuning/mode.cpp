@@ -30,14 +30,19 @@ void ModeControl::modeSetByClient(std::int32_t modeIndex, std::int32_t otherMode
   }
 }
 
+int ModeControl::kenwoodModeNumber(const ModeEntry& mode) {
+  return textToNumberCut(midText(mode.command, 3));
+}
+
 void ModeControl::modeCommand() {
   window_.setPrintPosition(screen::kMode.x, screen::kMode.y);
   if (state_.modeIndex >= 1 && state_.modeIndex <= kModeCount) {
     const ModeEntry& mode = state_.modeTable[static_cast<std::size_t>(state_.modeIndex)];
     state_.otherMode = kNoOtherMode;
-    state_.commandText = mode.command;
     window_.print(mode.screenText);
-    link_.sendCommand();
+    // The ModeTable's command names the mode by the radio's number; the radio on the line may
+    // want it in a form of its own (the TS-990's OM0).
+    link_.sendAction(CatAction::Mode, kenwoodModeNumber(mode));
   }
   // A mode number from a damaged memory channel names no mode: nothing is sent rather than
   // repeating whatever command went out last.
@@ -53,7 +58,8 @@ void ModeControl::modeKey() {
         (state_.bandIndex < kFirstFmBand || state_.bandIndex == kOutOfBand)) {
       state_.modeIndex = 1;
     }
-    if (link_.canCarryOut(state_.modeTable[static_cast<std::size_t>(state_.modeIndex)].command)) {
+    const ModeEntry& mode = state_.modeTable[static_cast<std::size_t>(state_.modeIndex)];
+    if (link_.canCarryOut(CatAction::Mode, kenwoodModeNumber(mode))) {
       break;
     }
   }

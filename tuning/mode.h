@@ -25,6 +25,9 @@ class ModeControl {
   // The screen label of an OtherMode, padded like the table's labels.
   static std::string_view otherModeLabel(std::int32_t otherMode);
 
+  // The radio's own number of a ModeTable entry: 5 for AM's "MD5".
+  static int kenwoodModeNumber(const ModeEntry& mode);
+
  private:
   PanelState& state_;
   CatLink& link_;

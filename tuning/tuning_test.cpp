@@ -34,6 +34,9 @@ struct KeyCase {
   std::vector<std::string> story;
   std::string config = test::kDefaultConfig;
   std::string vfoA = "00014200000";
+  // The radio's answer to "ID": a TS-2000, or "000", a radio the panel does not know, which gets
+  // the panel's own forms.
+  std::string identity = "019";
 };
 
 std::ostream& operator<<(std::ostream& os, const KeyCase& c) {
@@ -46,7 +49,8 @@ TEST_P(Commands, KeysGiveTheirClipsAndCommandsInOrder) {
   const KeyCase& c = GetParam();
   PanelHarness h(c.config);
   h.radio.vfoA = c.vfoA;
-  h.fake.window.queueTicks(3);  // frequency and meter answers both in
+  h.radio.identity = c.identity;
+  h.fake.window.queueTicks(4);  // the frequency, the radio's identity and the meter all in
   for (int k : c.keys) h.fake.window.queueKey(k);
   const auto story = h.runFromFirstKey(/*withPolls=*/false, /*withPrints=*/false);
   EXPECT_THAT(story, ElementsAreArray(c.story));
@@ -69,7 +73,13 @@ INSTANTIATE_TEST_SUITE_P(
                       KeyCase{"noise_reduction", {vk::kF1 + 3}, {"nr", "on", "> NR1;"}},
                       KeyCase{"notch",
                               {vk::kF1 + 4, vk::kF1 + 4},
-                              {"notch", "on", "> NT10;", "notch", "off", "> NT00;"}}),
+                              {"notch", "on", "> NT1;", "notch", "off", "> NT0;"}},
+                      KeyCase{"notch_of_a_radio_not_known",
+                              {vk::kF1 + 4, vk::kF1 + 4},
+                              {"notch", "on", "> NT10;", "notch", "off", "> NT00;"},
+                              test::kDefaultConfig,
+                              "00014200000",
+                              "000"}),
     [](const auto& p) { return std::string(p.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(
@@ -92,9 +102,16 @@ INSTANTIATE_TEST_SUITE_P(
         KeyCase{"af_gain",
                 {K('A'), vk::kUp, vk::kDown, vk::kDown},
                 {"ag", "> AG0060;", "> AG0050;", "> AG0040;"}},
+        // The TS-2000's SSB widths come in 200 Hz steps: 2.5 kHz is answered, not sent.
         KeyCase{"width",
                 {K('W'), vk::kUp, vk::kDown},
-                {"bw", "2", "point", "4", "khz", "> BW0250;", "> BW0240;"}}),
+                {"bw", "2", "point", "4", "khz", "invalid", "> SH05;"}},
+        KeyCase{"width_of_a_radio_not_known",
+                {K('W'), vk::kUp, vk::kDown},
+                {"bw", "2", "point", "4", "khz", "> BW0250;", "> BW0240;"},
+                test::kDefaultConfig,
+                "00014200000",
+                "000"}),
     [](const auto& p) { return std::string(p.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(Meters, Commands,

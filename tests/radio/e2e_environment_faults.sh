@@ -113,7 +113,7 @@ check "damaged: exit code 0 (got $panel_status)" test "$panel_status" -eq 0
 check "damaged: the start-up sends the 40 m start frequency" \
   test "$(commands_since "$mark" | head -9 | tr '\n' ' ')" = "$startup "
 check "damaged: no junk reaches the radio" \
-  test -z "$(commands_since "$mark" | grep -v -E '^(F[AB]([0-9]{11})?|SM0|[A-Z]{2}[0-9]{1,4})$')"
+  test -z "$(commands_since "$mark" | grep -v -E '^(F[AB]([0-9]{11})?|SM0|ID|[A-Z]{2}[0-9]{1,4})$')"
 check "damaged: no transmit command" test -z "$(commands_since "$mark" | grep '^TX')"
 check "damaged: only the whole clips and the whole part of the cut one play ($(sounds "$run.raw" |
   tr '\n' ' '))" test "$(sounds "$run.raw" | tr '\n' ' ')" = "2205 3000 500 5000 1500 7000 "

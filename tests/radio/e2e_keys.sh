@@ -41,7 +41,7 @@ quit_panel
 mapfile -t sent < <(commands | sed -n '10,$p')  # after the nine start-up commands
 keys_only=()
 for c in "${sent[@]}"; do
-  case "$c" in FA | FB | SM0 | RM) ;; *) keys_only+=("$c") ;; esac
+  case "$c" in FA | FB | SM0 | RM | ID) ;; *) keys_only+=("$c") ;; esac
 done
 check "tune twice on the wire: RM1 AC111 RM1 AC110 (got ${keys_only[*]})" \
   test "${keys_only[*]}" = "RM1 AC111 RM1 AC110"

@@ -49,11 +49,7 @@ start_radiosim "$radiosim" "$work" || exit 1
 # that nothing but the memory file is written.
 config='port 3\r\nspeed 9600\r\npower 100\r\nswr 1\r\ntopband 7\r\nswitch 1\r\ndebug 0\r\n'
 previous_memory() {
-  local slot
-  for slot in 1900000 3600000 5400000 7100000 10100000 14200000 18100000 21200000 24890000 \
-    28500000 50150000; do
-    printf 'FA%011d\r\n' "$slot"
-  done
+  start_band_memories
   printf '0206FA00014200000FA00014200000\r\n'
   printf '9\r\n%.0s' {1..9}
 }

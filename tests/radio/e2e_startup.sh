@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # The real panel against the simulated radio over a pseudo-terminal: the start-up commands and the
-# first polls must reach the radio in order, the panel must read the answers (debug log), and both
-# programs must stop cleanly.
+# first polls must reach the radio in order, with one question which radio it is once it has
+# answered, the panel must read the answers (debug log), and both programs must stop cleanly.
 #
 # usage: e2e_startup.sh BUILD_DIR
 # Set ORVANE_E2E_KEEP=1 to keep the run's directory for a look afterwards.
@@ -46,11 +46,17 @@ startup=(MD1 FA00007100000 PA00 RA00 NB0 PC050 FR0 AG0050 RG255)
 check "start-up commands in order: ${startup[*]}" \
   test "${sent[*]:0:9}" = "${startup[*]}"
 check "at least 8 polls after them (got $(( ${#sent[@]} - 9 )))" test "${#sent[@]}" -ge 17
+# The question which radio it is takes the place of one poll, once the radio has answered one.
+polls=()
+for c in "${sent[@]:9}"; do [ "$c" = ID ] || polls+=("$c"); done
 expected_polls=()
-for ((i = 9; i < ${#sent[@]}; i++)); do
-  if (((i - 9) % 2 == 0)); then expected_polls+=(FA); else expected_polls+=(SM0); fi
+for ((i = 0; i < ${#polls[@]}; i++)); do
+  if ((i % 2 == 0)); then expected_polls+=(FA); else expected_polls+=(SM0); fi
 done
-check "polls alternate FA and SM0, FA first" test "${sent[*]:9}" = "${expected_polls[*]}"
+check "polls alternate FA and SM0, FA first" test "${polls[*]}" = "${expected_polls[*]}"
+questions=$(printf '%s\n' "${sent[@]:9}" | grep -cx ID)
+check "one question which radio it is (got $questions), after the first poll" \
+  test "$questions" = 1 -a "${sent[9]}" = FA
 
 check "panel exit code 0 (got $panel_status)" test "$panel_status" -eq 0
 check "radiosim exit code 0 (got $radio_status)" test "$radio_status" -eq 0
@@ -64,6 +70,7 @@ for c in "${startup[@]}"; do expected_tx+=("TX=$c;"); done
 check "debug log has the start-up commands" test "${tx[*]}" = "${expected_tx[*]}"
 check "panel read the frequency answer" grep -aq $'^RX=FA00007100000;\r$' debug.dat
 check "panel read the S-meter answer" grep -aq $'^RX=SM00014;\r$' debug.dat
+check "panel knows the radio as the TS-2000" grep -aq $'^RADIO=TS-2000 (ID019)\r$' debug.dat
 check "memory file written at exit" test -s memory.dat
 
 # Figures, not assertions: the poll period as the radio saw it.

@@ -19,10 +19,10 @@ namespace {
 constexpr const char* kUsage =
     "usage: radiosim [--dir DIR] [--port N] [--baud RATE] [--log FILE|-] [--control FIFO]\n"
     "                [--turnaround MS] [--freq HZ] [--off] [--drift]\n"
-    "                [--log-clock start|monotonic]\n"
+    "                [--log-clock start|monotonic] [--model MODEL]\n"
     "Links DIR/comN (default ./com3) to a pseudo-terminal on which a simulated Kenwood\n"
     "transceiver answers CAT commands at RATE baud (default 9600). --drift lets its S-meter\n"
-    "wander like a band with signals.\n";
+    "wander like a band with signals. MODEL is the radio it plays (default ts2000):\n";
 
 std::optional<long long> number(const char* text) {
   char* end = nullptr;
@@ -64,10 +64,14 @@ std::optional<radiosim::Options> parseArguments(int argc, char** argv) {
       o.turnaroundMs = static_cast<int>(*n);
     } else if (arg == "--freq" && n && radiosim::RadioModel::frequencyInRange(*n)) {
       o.startHz = *n;
+    } else if (arg == "--model" && radiosim::modelNamed(value)) {
+      o.model = *radiosim::modelNamed(value);
     } else {
       return std::nullopt;
     }
   }
+  // A start frequency the chosen model cannot receive is as wrong as one no model receives.
+  if (!radiosim::RadioModel(o.model).receives(o.startHz)) return std::nullopt;
   return o;
 }
 
@@ -76,7 +80,7 @@ std::optional<radiosim::Options> parseArguments(int argc, char** argv) {
 int main(int argc, char** argv) {
   const auto options = parseArguments(argc, argv);
   if (!options) {
-    std::fputs(kUsage, stderr);
+    std::fprintf(stderr, "%s  %s\n", kUsage, radiosim::modelNames().c_str());
     return 2;
   }
   // Signals arrive as events of the loop, so a stop always runs the clean-up.

@@ -96,5 +96,146 @@ TEST(RadioModelTransmit, SwitchedOffItStopsTransmittingAndCannotBeKeyed) {
   EXPECT_FALSE(radio.state().transmitting);
 }
 
+// Each model as a CAT client meets it: a script of commands and what each is answered ("" for a
+// set that is taken silently), in order, on one radio.
+struct Exchange {
+  const char* command;
+  const char* answer;
+};
+
+void expectExchanges(Model model, std::initializer_list<Exchange> script) {
+  RadioModel radio(model);
+  radio.setSignal(radio.sMeterFullScale() / 2);
+  for (const Exchange& e : script) {
+    SCOPED_TRACE(e.command);
+    EXPECT_EQ(radio.handle(e.command, 0).value_or(""), e.answer);
+  }
+}
+
+TEST(RadioModelModels, TheTs2000TakesThePanelsOwnFormsAndTheDspsWidths) {
+  expectExchanges(
+      Model::Ts2000,
+      {{"ID", "ID019;"},   {"SM0", "SM00015;"}, {"SM", "?;"},         {"RM1", ""},
+       {"RM", "RM10000;"}, {"PA00", ""},        {"PA1", ""},          {"PA", "PA10;"},
+       {"RA01", ""},       {"RA", "RA0100;"},   {"NB1", ""},          {"NT1", ""},
+       {"NT10", ""},       {"AG0050", ""},      {"RG255", ""},        {"PS9", ""},
+       {"PS1", ""},        {"BW0240", "?;"},    {"MD2", ""},          {"SH05", ""},
+       {"SH12", "?;"},     {"FW0001", ""},      {"MD3", ""},          {"SH05", "?;"},
+       {"FW0500", ""},     {"FW0700", "?;"},    {"FW", "FW0500;"},    {"SA", "SA0000000        ;"},
+       {"OM01", "?;"},     {"TB1", "?;"},       {"FA00145000000", ""}});
+}
+
+TEST(RadioModelModels, TheTs480ReadsItsMetersAllAtOnceOnScalesOfTwenty) {
+  expectExchanges(Model::Ts480, {{"ID", "ID020;"},
+                                 {"SM0", "SM00010;"},
+                                 {"RM1", ""},
+                                 {"RM", "RM10000;RM20000;RM30000;"},
+                                 {"RG100", ""},
+                                 {"RG101", "?;"},
+                                 {"RG", "RG100;"},
+                                 {"PA00", "?;"},
+                                 {"PA0", ""},
+                                 {"PS9", "?;"},
+                                 {"MD1", ""},
+                                 {"SH13", ""},
+                                 {"SH14", "?;"},
+                                 {"SA", "?;"},
+                                 {"FA00145000000", "?;"}});
+}
+
+TEST(RadioModelModels, TheTs590TakesFwOnlyInCwAndFskAndNamesItsFirmware) {
+  for (const Model m : {Model::Ts590s, Model::Ts590sg}) {
+    expectExchanges(m, {{"SM0", "SM00015;"},
+                        {"RM", "RM10000;RM20000;RM30000;"},
+                        {"MD2", ""},
+                        {"FW0000", "?;"},
+                        {"SH13", ""},
+                        {"MD3", ""},
+                        {"FW2500", ""},
+                        {"FW0700", "?;"},
+                        {"MD6", ""},
+                        {"FW0250", ""},
+                        {"FV", "FV1.10;"},
+                        {"DA", "DA0;"},
+                        {"BW0240", "?;"}});
+  }
+  expectExchanges(Model::Ts590s, {{"ID", "ID021;"}});
+  expectExchanges(Model::Ts590sg, {{"ID", "ID023;"}});
+}
+
+TEST(RadioModelModels, TheTs890HasItsOwnSMeterBlankersAttenuatorAndSwitchedMeters) {
+  expectExchanges(Model::Ts890s, {{"ID", "ID024;"},
+                                  {"SM", "SM0035;"},
+                                  {"SM0", "?;"},
+                                  {"NB1", "NB10;"},
+                                  {"NB11", ""},
+                                  {"NB1", "NB11;"},
+                                  {"NB21", ""},
+                                  {"NB2", "NB21;"},
+                                  {"NB0", "?;"},
+                                  {"RA3", ""},
+                                  {"RA", "RA3;"},
+                                  {"RA01", "?;"},
+                                  {"AG050", ""},
+                                  {"AG0050", "?;"},
+                                  {"AG", "AG050;"},
+                                  // ALC is on from the start; the SWR meter is switched on
+                                  {"RM", "RM10000;"},
+                                  {"RM1", "?;"},
+                                  {"RM21", ""},
+                                  {"RM", "RM10000;RM20000;"},
+                                  {"RM10", ""},
+                                  {"RM", "RM20000;"},
+                                  {"TB1", ""},
+                                  {"FT", "FT1;"},
+                                  {"PA", "PA0;"},
+                                  {"BW0240", ""}});
+}
+
+TEST(RadioModelModels, TheTs990ChoosesItsReceiverWithCbModeWithOmAndSplitsWithTb) {
+  expectExchanges(Model::Ts990s, {{"ID", "ID022;"},
+                                  {"MD1", "?;"},
+                                  {"FR0", "?;"},
+                                  {"FT1", "?;"},
+                                  {"OM01", ""},
+                                  {"OM0", "OM01;"},
+                                  {"IF", "IF00014200000     +000000000010000000;"},
+                                  {"CB0", ""},
+                                  {"TB1", ""},
+                                  {"TB", "TB1;"},
+                                  {"CB", "CB0;"},
+                                  {"RG0128", ""},
+                                  {"RG128", "?;"},
+                                  {"RG0", "RG0128;"},
+                                  {"AG0050", ""},
+                                  {"AG0", "AG0050;"},
+                                  {"RA02", ""},
+                                  {"RA0", "RA02;"},
+                                  {"SM0", "SM00026;"},  // the attenuator pushes the reading down
+                                  {"RA00", ""},
+                                  {"SM0", "SM00035;"},
+                                  {"PC200", ""},
+                                  {"PC", "PC200;"},
+                                  {"NT1", ""}});
+}
+
+// The meters' controls and the drift use the TS-2000's 0..30; every model holds them within its
+// own scale.
+TEST(RadioModelModels, SignalsAndSwrStayWithinEachModelsScale) {
+  for (const Model m : {Model::Ts2000, Model::Ts480, Model::Ts590s, Model::Ts890s, Model::Ts990s}) {
+    RadioModel radio(m);
+    SCOPED_TRACE(std::string(radio.name()));
+    radio.setSignal(1000);
+    EXPECT_EQ(radio.sMeterReading(), radio.sMeterFullScale());
+    radio.setSignal(-5);
+    EXPECT_EQ(radio.sMeterReading(), 0);
+    radio.setAntennaSwr(1000);
+    EXPECT_EQ(radio.swrReading(), radio.swrFullScale());
+  }
+  EXPECT_EQ(modelNamed("ts590sg"), Model::Ts590sg);
+  EXPECT_EQ(modelNamed("TS-590SG"), std::nullopt);
+  EXPECT_EQ(modelNames(), "ts2000|ts480|ts590s|ts590sg|ts890s|ts990s");
+}
+
 }  // namespace
 }  // namespace radiosim

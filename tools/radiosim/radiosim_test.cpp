@@ -206,8 +206,11 @@ TEST_F(RadioSimTest, SetCommandsOfThePanelAreAppliedAsTheRadioWould) {
       {"AG0050", "AG0;", "AG0050;"},
       {"RG255", "RG;", "RG255;"},
       {"RG015", "RG;", "RG015;"},
-      {"BW0300", "BW;", "BW0300;"},
-      {"BW0050", "BW;", "BW0050;"},
+      {"SH03", "SH;", "SH03;"},  // in AM, the last of its four high cuts
+      {"MD2", "MD;", "MD2;"},
+      {"SH11", "SH;", "SH11;"},  // in SSB, the last of twelve
+      {"MD3", "MD;", "MD3;"},
+      {"FW0500", "FW;", "FW0500;"},  // in CW, the DSP width in hertz
       {"RM1", "RM;", "RM10000;"},
       {"FR0", "FR;", "FR0;"},
       {"FA00014200000", "FA;", "FA00014200000;"},
@@ -257,12 +260,18 @@ TEST_F(RadioSimTest, StatusAnswerFollowsTheReceiveVfoModeAndSplit) {
 TEST_F(RadioSimTest, CommandsTheRadioCannotTakeAreRefusedAndChangeNothing) {
   for (const std::string bad :
        {"MD0", "MD8", "FA123", "FA00100000000", "FA0001420000X", "PA2", "RA05", "AG050", "RG256",
-        "PC5", "AC2", "PS5", "SWT", "Poweron", "md2", "X", "IF0", "AI2", "SA1000000"}) {
+        "PC5", "AC2", "PS5", "SWT", "Poweron", "md2", "X", "IF0", "AI2", "SA1000000",
+        // another maker's width, a width the DSP does not have in USB, a high cut past the table
+        "BW0240", "FW0700", "SH12",
+        // the forms of other models: the TS-890's S-meter and blanker, the TS-990's mode and split
+        "SM", "NB11", "OM01", "TB1"}) {
     SCOPED_TRACE(bad);
     EXPECT_EQ(panel.ask(bad + ";"), "?;");
   }
   EXPECT_EQ(panel.ask("FA;"), "FA00007100000;");
   EXPECT_EQ(panel.ask("MD;"), "MD2;");
+  EXPECT_TRUE(radio.logHas("#refused BW0240"));
+  EXPECT_FALSE(radio.logHas("#refused FA"));
 }
 
 TEST_F(RadioSimTest, SplitMovesTheTransmitterToVfoBAndFrEndsIt) {

@@ -137,6 +137,7 @@ void EventLog::write(double seconds, std::string_view text) {
 
 Simulator::Simulator(Options options)
     : options_(std::move(options)),
+      radio_(options_.model),
       started_(std::chrono::steady_clock::now()),
       drifting_(options_.drift) {
   radio_.tuneVfo(0, options_.startHz);
@@ -175,8 +176,8 @@ std::optional<std::string> Simulator::start() {
   if (auto error = openLine()) return error;
   if (auto error = makeControlFifo()) return error;
   if (auto error = makeLink()) return error;
-  log_.write(now(), "#radiosim TS-2000 on " + slavePath_ + " as " + linkPath() + ", " +
-                        std::to_string(options_.baud) + " baud");
+  log_.write(now(), "#radiosim " + std::string(radio_.name()) + " on " + slavePath_ + " as " +
+                        linkPath() + ", " + std::to_string(options_.baud) + " baud");
   return std::nullopt;
 }
 
@@ -299,6 +300,8 @@ void Simulator::takeCommand(const std::string& command, double arrived) {
   const bool wasTransmitting = radio_.state().transmitting;
   const auto answer = radio_.handle(command, arrived);
   noteTransmitChange(wasTransmitting, now());
+  // A form the model does not take is worth seeing in the log, not only on the line.
+  if (answer == "?;") log_.write(now(), "#refused " + escaped(command));
   if (!answer || silent_) return;
   const auto replaced = answerOverrides_.find(command);
   sendAnswer(replaced != answerOverrides_.end() ? replaced->second : *answer, arrived);
@@ -377,7 +380,7 @@ void Simulator::control(const std::string& line) {
   const auto number = parseNumber(second.empty() ? first : second);
   const auto text = unescaped(restAfterWords(line, verb == "answer" ? 2 : 1));
   bool ok = true;
-  if (verb == "freq" && number && RadioModel::frequencyInRange(*number)) {
+  if (verb == "freq" && number && radio_.receives(*number)) {
     if (first == "a" || first == "b") {
       radio_.tuneVfo(first == "a" ? 0 : 1, *number);
     } else if (second.empty()) {
@@ -468,7 +471,10 @@ bool Simulator::lockHeldOnSlave() const {
 // mode without a lock is one nobody holds any more.
 void Simulator::housekeeping(double at) {
   radio_.advance(at);
-  if (drifting_) radio_.setSignal(drift_.step());
+  // The drift moves on the TS-2000's scale; other models show it on their own.
+  if (drifting_)
+    radio_.setSignal(static_cast<int>(std::lround(drift_.step() * radio_.sMeterFullScale() /
+                                                  double{RadioModel::kTs2000MeterScale})));
   if (!plugged_ || lockHeldOnSlave()) return;
   int exclusive = 0;
   if (::ioctl(slave_.get(), TIOCGEXCL, &exclusive) == 0 && exclusive != 0) {

@@ -30,6 +30,7 @@ struct Options {
   // start, so that they can be set against other programs' timestamps of the same clock.
   bool logMonotonic = false;
   bool drift = false;  // the S-meter wanders like a band with signals (BandDrift)
+  Model model = Model::Ts2000;
 };
 
 // One line per event: "<seconds since start, 6 decimals> <text>". The text is the command as
