@@ -603,7 +603,7 @@ row "  rigctld itself, same time" "${rigctld_pct} %" "" "" ""
 read -r n med p99 mean _ _ max < <(stats <hamlib/periods)
 row "poll period at the radio, frequency or S-meter (n=$n, mean $(fmt 1 "$mean") ms, longest $(fmt 1 "$max") ms)" "$(fmt 2 "$med") ms" "$(fmt 2 "$p99") ms" "" ""
 read -r n med p99 _ < <(stats <hamlib/fa_periods)
-row "  the frequency alone (n=$n)" "$(fmt 2 "$med") ms" "$(fmt 2 "$p99") ms" "" ""
+row "  the frequency alone, read by rigctld past its own cache (n=$n)" "$(fmt 2 "$med") ms" "$(fmt 2 "$p99") ms" "" ""
 read -r n med p99 _ < <(stats <hamlib/wire_e2e)
 row "key to wire: XTEST Right to command complete at radiosim (n=$n of 50; ${hamlib_sets} sets)" "$(fmt 1 "$med") ms" "$(fmt 1 "$p99") ms" "" ""
 row "  through rigctld / the serial line (2, end to end)" "$(ratio_of "$med" "$e2e_med")" "" "" ""
