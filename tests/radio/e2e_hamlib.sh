@@ -9,10 +9,13 @@
 # 2. Against Hamlib's dummy rig ("rigctld -m 1", which keeps every level and function): each key's
 #    effect is read back with "rigctl -m 2".
 # 3. rigctld killed and started again: "nc", then "connected", with the panel running throughout.
+# 4. Another Orvane's own rig server in rigctld's place: a key goes through it to the radio, and
+#    what it does not offer is "not available".
 #
 # usage: e2e_hamlib.sh BUILD_DIR
 set -uo pipefail
-source "$(dirname "${BASH_SOURCE[0]}")/../lib/checks.sh"
+tests=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+source "$tests/lib/checks.sh"
 
 build=$(cd "${1:?usage: e2e_hamlib.sh BUILD_DIR}" && pwd)
 need Xvfb xdotool rigctl rigctld python3
@@ -22,12 +25,17 @@ top=$work
 start_xvfb "$top" || exit 1
 
 rigctld_pid=""
-extra_cleanup() { [ -n "$rigctld_pid" ] && kill "$rigctld_pid" 2>/dev/null && wait "$rigctld_pid"; }
+relay_pid=""
+extra_cleanup() {
+  [ -n "$rigctld_pid" ] && kill "$rigctld_pid" 2>/dev/null && wait "$rigctld_pid"
+  [ -n "$relay_pid" ] && kill "$relay_pid" 2>/dev/null && wait "$relay_pid"
+}
 free_port() { python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
 # start_rigctld PORT ARGS...: Hamlib's rig server on 127.0.0.1:PORT, once it answers.
 start_rigctld() {
   local port=$1
   shift
+  # shellcheck disable=SC2086 # a trace option, or nothing at all
   rigctld ${ORVANE_RIGCTLD_TRACE:-} "$@" -T 127.0.0.1 -t "$port" >>rigctld.out 2>&1 &
   rigctld_pid=$!
   answers() { rigctl -m 2 -r "127.0.0.1:$port" f >/dev/null 2>&1; }
@@ -153,8 +161,41 @@ check "connected again once rigctld is back, without a restart" wait_for 150 sai
 quit_panel
 check "panel exit code 0 (got $panel_status)" test "$panel_status" -eq 0
 
+# ---- 4. another Orvane's rig server: panel A holds the radio's serial line and serves Hamlib's
+# protocol (in a terminal of its own, so that panel B's window is the only one); panel B works
+# the radio through A. A's server offers the frequency and the mode, not the preamplifier.
+mkdir -p "$top/relay/b"
+cd "$top/relay" || exit 1
+config
+start_radiosim "$build/radiosim" . || exit 1
+relay_port=$(free_port)
+mkfifo a.ctl
+python3 "$tests/term/pty_run.py" --control a.ctl --screen a.screen -- \
+  env SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null "$build/orvane" --terminal \
+  --rig-server="127.0.0.1:$relay_port" >a.out 2>&1 &
+relay_pid=$!
+a_serves() { rigctl -m 2 -r "127.0.0.1:$relay_port" f 2>/dev/null | grep -qx 7100000; }
+wait_for 150 a_serves || echo "FAIL panel A's rig server did not answer"
+cd b || exit 1
+config
+printf 'rig 127.0.0.1:%s\n' "$relay_port" >settings.cfg
+start_speaking_panel "$build" || exit 1
+check "panel B says connected through panel A" wait_for 100 said_times connected 1
+press Right F1
+wait_for 50 said_times na 1
+check "B's Right reaches the radio through A: 7.100100 MHz" \
+  eval 'radio_commands ../radio.log | grep -qx FA00007100100'
+check "B's F1: pre amp, not available, and no preamplifier command from B" \
+  eval 'heard | grep -A1 -x preamp | tail -1 | grep -qx na && ! grep -q "set_level PREAMP" debug.dat'
+quit_panel
+heard >heard.txt
+printf 'keys q\n' >../a.ctl
+wait_for 100 ended "$relay_pid" || kill "$relay_pid"
+wait "$relay_pid" 2>/dev/null
+relay_pid=""
+
 if [ "$failures" -ne 0 ]; then
-  for run in serial hamlib dummy; do
+  for run in serial hamlib dummy relay/b; do
     echo "--- $run: heard"; tr '\n' ' ' <"$top/$run/heard.txt" 2>/dev/null; echo
     [ -f "$top/$run/state.txt" ] && { echo "--- $run: radio state"; cat "$top/$run/state.txt"; }
     echo "--- $run: debug.dat"; tr -d '\r' <"$top/$run/debug.dat" | grep -v '^TX=FA;$\|^TX=SM0;$\|^TX=FB;$\|^RX=' | tail -40
