@@ -29,7 +29,7 @@ bool acceptsRigServer(std::string_view value) {
 }
 
 bool acceptsRig(std::string_view value) {
-  return value == "off" || parseHostAndPort(value, {}).has_value();
+  return value == "off" || value == "on" || parseHostAndPort(value, {}).has_value();
 }
 
 bool acceptsWatts(std::string_view value) {
@@ -39,7 +39,7 @@ bool acceptsWatts(std::string_view value) {
 
 constexpr auto kSpecs = std::to_array<SettingSpec>({
     {"rig-server", "on", &acceptsRigServer, "off, on, PORT, ADDRESS or ADDRESS:PORT"},
-    {"rig", "", &acceptsRig, "off, HOST:PORT, HOST or PORT"},
+    {"rig", "on", &acceptsRig, "off, on, HOST:PORT, HOST or PORT"},
     {"rig-power", "", &acceptsWatts, "the radio's full power in watts, 1 to 10000"},
 });
 
@@ -172,6 +172,7 @@ std::optional<RigServerAddress> rigServerAddress(const Settings& settings) {
   const std::optional<std::string> value = settings.value("rig");
   if (!value || *value == "off") return std::nullopt;
   const RigServerAddress defaults;
+  if (*value == "on") return defaults;
   const auto given = parseHostAndPort(*value, {defaults.host, defaults.port});
   if (!given) return std::nullopt;
   return RigServerAddress{given->host, given->port};

@@ -73,7 +73,8 @@ std::optional<int> parsePercent(std::string_view text, int low, int high);
 
 // The setting "rig" names a Hamlib rig server (rigctld, or another panel's rig server) that the
 // panel works the radio through instead of the serial port of orvane.cfg: "HOST:PORT", "HOST" or
-// "PORT", the rest as rigctld's own default, localhost port 4532. "off", or no setting at all,
+// "PORT", the rest as rigctld's own default, localhost port 4532 ("on", or the bare option, is
+// that default itself; a host named "on" is out of reach). "off", or no setting at all,
 // keeps the serial port. "rig-power" is the radio's full power in watts, for the power setting to
 // be sent as a fraction of it, when the server does not tell it.
 inline constexpr int kMaxRigWatts = 10000;
