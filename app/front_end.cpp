@@ -27,7 +27,7 @@ term::ScreenLayout terminalLayout() {
 }
 
 int runPanelIn(Window& window, const PanelServices& s, const Settings& settings) {
-  Panel panel(Platform{window, s.sound, s.files, s.clock, s.serial, s.network}, settings);
+  Panel panel(Platform{window, s.sound, s.files, s.clock, s.serial, s.network, s.speech}, settings);
   panel.setProblemReporter(
       [](const std::string& problem) { std::fprintf(stderr, "orvane: %s\n", problem.c_str()); });
   return panel.run();

@@ -19,6 +19,7 @@ struct PanelServices {
   Clock& clock;
   SerialPorts& serial;
   Network& network;
+  SpeechService& speech;
 };
 
 // What wakes the panel's event wait besides its keys and its timer: a descriptor that is readable

@@ -9,12 +9,14 @@
 #include "platform/posix/posix_network.h"
 #include "platform/posix/posix_platform.h"
 #include "platform/sdl/sdl_sound.h"
+#include "platform/speechd/speech_dispatcher.h"
 
 namespace {
 
 constexpr char kUsage[] =
     "Usage: orvane [--terminal] [--rig HOST:PORT] [--rig-power WATTS]\n"
-    "              [--rig-server[=ADDRESS:PORT]] [--help] [--version]\n"
+    "              [--rig-server[=ADDRESS:PORT]] [--speech clips|system]\n"
+    "              [--speech-rate=RATE] [--clip-rate PERCENT] [--help] [--version]\n"
     "\n"
     "Orvane is a spoken control panel for Kenwood TS-series HF transceivers, worked from the\n"
     "keyboard and answering with speech.\n"
@@ -31,6 +33,14 @@ constexpr char kUsage[] =
     "                   let other programs (loggers, digital modes) work the radio through the\n"
     "                   panel with Hamlib's network protocol (rig model 2, NET rigctl); on\n"
     "                   127.0.0.1:4532 unless an address or port is given; off by default\n"
+    "  --speech clips|system\n"
+    "                   speak with the clip set (the default) or through the system's speech\n"
+    "                   service, speech-dispatcher, in the voice and at the rate set up there\n"
+    "  --speech-rate=RATE\n"
+    "                   the panel's own rate for the speech service, -100 to 100 (0 the voice's\n"
+    "                   normal rate); off by default: the rate set up in the service\n"
+    "  --clip-rate PERCENT\n"
+    "                   play the clip set faster, 100 to 300 percent, pitch kept; 100 by default\n"
     "\n"
     "Every option NAME VALUE can also be a line \"NAME VALUE\" in settings.cfg, in the directory\n"
     "the panel is started in; the command line wins.\n"
@@ -55,14 +65,10 @@ constexpr char kUsage[] =
 int main(int argc, char** argv) {
   const std::vector<std::string> arguments(argv + 1, argv + argc);
   orvane::PosixFileSystem files;
-  // The station's settings file first, so that the command line wins over it.
   orvane::Settings settings;
   std::vector<std::string> problems;
-  if (const auto contents = files.readFile(orvane::kSettingsFileName)) {
-    settings.readFile(*contents, problems);
-  }
   orvane::FrontEnd frontEnd = orvane::FrontEnd::Window;
-  for (const std::string& argument : settings.takeOptions(arguments, problems)) {
+  for (const std::string& argument : settings.readStation(files, arguments, problems)) {
     if (argument == "--help" || argument == "-h") {
       std::fputs(kUsage, stdout);
       return 0;
@@ -85,7 +91,7 @@ int main(int argc, char** argv) {
   // Made first and so gone last: the sound player and the window serve it while they wait.
   orvane::PosixNetwork network;
   const orvane::NetworkWake networkWake{network.waitFd(), [&network] { network.dispatch(); }};
-  orvane::SdlSound sound;
+  orvane::SdlSound sound(settings.clipRate());
   // A client is answered while the panel speaks, not only between clips.
   sound.serveWhileWaiting(networkWake.fd, networkWake.serve);
   // The installed clip set, found from where this program lies, so a tree installed under any
@@ -94,8 +100,10 @@ int main(int argc, char** argv) {
   files.addFallbackDirectory("wave/", orvane::besideExecutable(ORVANE_INSTALLED_CLIPS));
   orvane::PosixClock clock;
   orvane::PosixSerialPorts serial;
+  orvane::SpeechDispatcher speech;
   // A failure to start is the one told in words rather than by a clip (runPanel says it): the
   // panel has done nothing at all, and whoever started it reads it where they started it.
-  return orvane::runPanel(frontEnd, orvane::PanelServices{sound, files, clock, serial, network},
+  return orvane::runPanel(frontEnd,
+                          orvane::PanelServices{sound, files, clock, serial, network, speech},
                           settings, networkWake);
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "panel/panel.h"
+#include "platform/win32/sapi_speech.h"
 #include "platform/win32/win32_network.h"
 #include "platform/win32/win32_platform.h"
 #include "platform/win32/win32_sound.h"
@@ -14,7 +15,8 @@
 namespace {
 
 constexpr char kUsage[] =
-    "Usage: orvane [--rig HOST:PORT] [--rig-power WATTS] [--help] [--version]\r\n"
+    "Usage: orvane [--rig HOST:PORT] [--rig-power WATTS] [--speech clips|system]\r\n"
+    "              [--speech-rate=RATE] [--help] [--version]\r\n"
     "\r\n"
     "Orvane is a spoken control panel for Kenwood TS-series HF transceivers, worked from the\r\n"
     "keyboard and answering with speech.\r\n"
@@ -25,6 +27,8 @@ constexpr char kUsage[] =
     "  wave\\        the spoken clips\r\n"
     "  memory.dat   band memories and memory channels (written at exit)\r\n"
     "  debug.dat    the debug log, when the configuration asks for it\r\n"
+    "  settings.cfg optional settings, one a line: \"speech system\" speaks through SAPI 5 in\r\n"
+    "               the voice and at the rate chosen in the Speech control panel\r\n"
     "\r\n"
     "The first line of orvane.cfg names the radio's COM port by its number (port 3 for COM3).\r\n"
     "\r\n"
@@ -61,33 +65,35 @@ void tellOperator(const std::string& text, UINT icon) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0 ||
-        std::strcmp(argv[i], "/?") == 0) {
+  const std::vector<std::string> arguments(argv + 1, argv + argc);
+  orvane::Win32FileSystem files;
+  orvane::Settings settings;
+  std::vector<std::string> problems;
+  for (const std::string& argument : settings.readStation(files, arguments, problems)) {
+    if (argument == "--help" || argument == "-h" || argument == "/?") {
       tellOperator(kUsage, MB_ICONINFORMATION);
       return 0;
     }
-    if (std::strcmp(argv[i], "--version") == 0) {
+    if (argument == "--version") {
       std::string text = std::string("orvane ") + orvane::kVersion + "\r\n";
       for (const char* line : orvane::kCopyrightNotice) text += std::string(line) + "\r\n";
       tellOperator(text, MB_ICONINFORMATION);
       return 0;
     }
+    // Every other argument is ignored, as it always was.
   }
-  // The station's settings file first, so that the command line wins over it. Anything else on
-  // the command line is ignored.
-  orvane::Win32FileSystem files;
-  orvane::Settings settings;
-  std::vector<std::string> problems;
-  if (const auto contents = files.readFile(orvane::kSettingsFileName)) {
-    settings.readFile(*contents, problems);
+  // The Windows build has no time stretcher: Debian builds none for Windows. The clips keep their
+  // recorded pace; SAPI's own rate is the way to faster speech here.
+  if (const auto rate = settings.value(orvane::kClipRateSetting);
+      rate && *rate != "100" && *rate != "100%") {
+    problems.push_back(
+        "clip-rate is not available in the Windows build; the clips play at their "
+        "recorded pace (\"speech system\" speaks at the rate set for SAPI 5)");
   }
-  settings.takeOptions(std::vector<std::string>(argv + 1, argv + argc), problems);
-  if (!problems.empty()) {
-    std::string text;
-    for (const std::string& problem : problems) text += "orvane: " + problem + "\r\n";
-    tellOperator(text, MB_ICONWARNING);
-  }
+  // A setting that cannot be taken leaves the panel as it would be without it; the panel goes on.
+  std::string told;
+  for (const std::string& problem : problems) told += "orvane: " + problem + "\r\n";
+  if (!told.empty()) tellOperator(told, MB_ICONWARNING);
 
   // Made first and so gone last: the window and the sound player serve it while they wait.
   orvane::Win32Network network;
@@ -102,7 +108,9 @@ int main(int argc, char** argv) {
   files.addFallbackDirectory("wave/", orvane::besideExecutable("wave"));
   orvane::Win32Clock clock;
   orvane::Win32SerialPorts serial;
-  orvane::Panel panel(orvane::Platform{window, sound, files, clock, serial, network}, settings);
+  orvane::SapiSpeech speech;
+  orvane::Panel panel(orvane::Platform{window, sound, files, clock, serial, network, speech},
+                      settings);
   const int status = panel.run();
   // The one failure told in words rather than by a clip: the panel has done nothing at all.
   if (status == orvane::kExitNoWindow)

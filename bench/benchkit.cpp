@@ -15,10 +15,25 @@
 //   benchkit wavspan WAV_FILE THRESHOLD
 //       prints "LENGTH FIRST LAST" in seconds: the file's length and where its first and last
 //       sample louder than THRESHOLD lie.
+//   benchkit stretched PERCENT WAV_FILE...
+//       prints "SECONDS MS": how long the clips (16-bit mono) last one after another at PERCENT of
+//       their recorded pace, stretched as the panel stretches them when it loads them (the player
+//       is gapless, so that is a readout's length), and the milliseconds the stretching took.
+//   benchkit heard THRESHOLD
+//       reads a WAV stream (16-bit mono) on standard input, as a speech engine writes it, and
+//       prints "FIRST SPEECH": the monotonic clock when its first sample louder than THRESHOLD
+//       arrived, and the seconds from that sample to the last one louder. For a speech service's
+//       output command: key to first sample, and how long the phrase took to say.
 //   benchkit first-sound THRESHOLD COMMAND [ARG...]
 //       runs COMMAND, which writes a WAV stream to its standard output, and prints "FIRST END" in
 //       milliseconds from its start: when the first sample louder than THRESHOLD arrived, and when
 //       the stream ended. Exit status 1 when nothing louder came.
+//   benchkit sounds THRESHOLD RATE GAP_MS
+//       reads raw 16-bit mono samples at RATE on standard input as a recorder delivers them (parec
+//       from a sound server's monitor) and prints "START LENGTH" for every sound, a run of samples
+//       louder than THRESHOLD with no quiet of GAP_MS or more inside: the monotonic clock when its
+//       first loud sample arrived, and the seconds from that sample to its last loud one. A line
+//       is printed once the sound is over, or when the input ends.
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -37,6 +52,8 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "platform/sdl/clip_tempo.h"
 
 namespace {
 
@@ -192,23 +209,14 @@ int wavSpan(const std::string& path, int threshold) {
   return first ? 0 : 1;
 }
 
-int firstSound(int threshold, char** command) {
-  int pipeFds[2];
-  if (::pipe2(pipeFds, O_CLOEXEC) != 0) return 2;
-  const double started = monotonicSeconds();
-  const pid_t child = ::fork();
-  if (child == 0) {
-    ::dup2(pipeFds[1], STDOUT_FILENO);
-    ::execvp(command[0], command);
-    ::_exit(127);
-  }
-  ::close(pipeFds[1]);
-  std::vector<unsigned char> bytes;
+// Reads a WAV stream from fd to its end into bytes; returns the monotonic clock when the first
+// sample louder than threshold arrived, or nothing when none did.
+std::optional<double> readWavStream(int fd, int threshold, std::vector<unsigned char>& bytes) {
   std::optional<double> heard;
   std::size_t scanned = 0;  // samples already looked at
   unsigned char buffer[4096];
   for (;;) {
-    const ssize_t n = ::read(pipeFds[0], buffer, sizeof buffer);
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
     const double now = monotonicSeconds();
@@ -223,6 +231,22 @@ int firstSound(int threshold, char** command) {
       }
     }
   }
+  return heard;
+}
+
+int firstSound(int threshold, char** command) {
+  int pipeFds[2];
+  if (::pipe2(pipeFds, O_CLOEXEC) != 0) return 2;
+  const double started = monotonicSeconds();
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::dup2(pipeFds[1], STDOUT_FILENO);
+    ::execvp(command[0], command);
+    ::_exit(127);
+  }
+  ::close(pipeFds[1]);
+  std::vector<unsigned char> bytes;
+  const std::optional<double> heard = readWavStream(pipeFds[0], threshold, bytes);
   const double ended = monotonicSeconds();
   ::close(pipeFds[0]);
   int status = 0;
@@ -232,10 +256,95 @@ int firstSound(int threshold, char** command) {
   return 0;
 }
 
+int stretched(int percent, char** paths, int count) {
+  std::size_t frames = 0;
+  double spent = 0;
+  int rate = 0;
+  for (int i = 0; i < count; ++i) {
+    const auto bytes = fileBytes(paths[i]);
+    const auto layout = wavLayout(bytes);
+    if (!layout) {
+      std::fprintf(stderr, "benchkit: %s is no 16-bit mono WAV file\n", paths[i]);
+      return 2;
+    }
+    rate = layout->rate;
+    std::vector<std::int16_t> samples(layout->dataBytes / 2);
+    for (std::size_t j = 0; j < samples.size(); ++j) {
+      samples[j] = sampleAt(bytes, layout->dataOffset + 2 * j);
+    }
+    const double started = monotonicSeconds();
+    frames += orvane::sdl::changeTempo(samples, layout->rate, percent).size();
+    spent += monotonicSeconds() - started;
+  }
+  if (rate <= 0) return 2;
+  std::printf("%.3f %.1f\n", static_cast<double>(frames) / rate, spent * 1000.0);
+  return 0;
+}
+
+int usage();
+
+int heardOnInput(int threshold) {
+  std::vector<unsigned char> bytes;
+  const std::optional<double> heard = readWavStream(STDIN_FILENO, threshold, bytes);
+  const auto layout = wavLayout(bytes);
+  if (!heard || !layout || layout->rate <= 0) return 1;
+  std::optional<std::size_t> first;
+  std::size_t last = 0;
+  for (std::size_t i = 0; 2 * i + 1 < layout->dataBytes; ++i) {
+    if (std::abs(sampleAt(bytes, layout->dataOffset + 2 * i)) > threshold) {
+      if (!first) first = i;
+      last = i;
+    }
+  }
+  std::printf("%.6f %.3f\n", *heard, static_cast<double>(last - *first) / layout->rate);
+  return 0;
+}
+
+int soundsOnInput(int threshold, int rate, int gapMs) {
+  if (rate <= 0 || gapMs <= 0) return usage();
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);
+  const auto gap = static_cast<std::size_t>(rate) * static_cast<std::size_t>(gapMs) / 1000;
+  std::size_t at = 0;  // samples read so far
+  bool inSound = false;
+  std::size_t first = 0;
+  std::size_t last = 0;
+  double started = 0;
+  const auto finish = [&] {
+    std::printf("%.6f %.3f\n", started, static_cast<double>(last - first) / rate);
+    inSound = false;
+  };
+  unsigned char buffer[4096];
+  std::size_t held = 0;  // bytes of a sample split across reads
+  for (;;) {
+    const ssize_t n = ::read(STDIN_FILENO, buffer + held, sizeof buffer - held);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    const double now = monotonicSeconds();
+    const std::size_t bytes = held + static_cast<std::size_t>(n);
+    for (std::size_t i = 0; i + 1 < bytes; i += 2, ++at) {
+      const int sample = static_cast<std::int16_t>(buffer[i] | (buffer[i + 1] << 8));
+      if (inSound && at - last >= gap) finish();
+      if (std::abs(sample) <= threshold) continue;
+      if (!inSound) {
+        inSound = true;
+        first = at;
+        started = now;
+      }
+      last = at;
+    }
+    held = bytes % 2;
+    if (held != 0) buffer[0] = buffer[bytes - 1];
+  }
+  if (inSound) finish();
+  return 0;
+}
+
 int usage() {
   std::fputs(
       "usage: benchkit now | exec STAMP COMMAND... | tagclips SRC DST | stretches RAW |\n"
-      "       wavspan WAV THRESHOLD | first-sound THRESHOLD COMMAND...\n",
+      "       wavspan WAV THRESHOLD | stretched PERCENT WAV... | heard THRESHOLD | first-sound "
+      "THRESHOLD COMMAND... |\n"
+      "       sounds THRESHOLD RATE GAP_MS\n",
       stderr);
   return 2;
 }
@@ -253,6 +362,10 @@ int main(int argc, char** argv) {
   if (what == "tagclips" && argc == 4) return tagClips(argv[2], argv[3]);
   if (what == "stretches" && argc == 3) return stretches(argv[2]);
   if (what == "wavspan" && argc == 4) return wavSpan(argv[2], std::atoi(argv[3]));
+  if (what == "stretched" && argc >= 4) return stretched(std::atoi(argv[2]), argv + 3, argc - 3);
+  if (what == "heard" && argc == 3) return heardOnInput(std::atoi(argv[2]));
+  if (what == "sounds" && argc == 5)
+    return soundsOnInput(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]));
   if (what == "first-sound" && argc >= 4) return firstSound(std::atoi(argv[2]), argv + 3);
   return usage();
 }

@@ -447,7 +447,7 @@ done
 kill -TERM "$rig_radio"
 wait "$rig_radio"
 
-# ---- 8: through Hamlib's rigctld on radiosim ----------------------------------------------------
+# ---- 9: through Hamlib's rigctld on radiosim ----------------------------------------------------
 
 # The same radio through Hamlib's rig server: rigctld -m 2014 (Hamlib's TS-2000 driver) on
 # radiosim, and the panel with the setting rig on it. The polls are taken where they reach the
@@ -597,7 +597,15 @@ else
   row "(b) panel key to wire (end to end) / rigctl" "$ratio" "" "" ""
 fi
 
-section "8 Through Hamlib's rigctld -m 2014 on radiosim (the serial line's figures in 1, 2 and 5)"
+# ---- 8: speech: the system's speech service and the clip rate ----------------------------------
+
+note "speech"
+section "8 Speech: the system's speech service and the clip rate"
+"$repo/bench/speech.sh" "$build" | while IFS='|' read -r figure median p99 target result; do
+  row "$figure" "$median" "$p99" "$target" "$result"
+done
+
+section "9 Through Hamlib's rigctld -m 2014 on radiosim (the serial line's figures in 1, 2 and 5)"
 row "idle: panel connected through rigctld, ${hamlib_seconds} s, no key" "${hamlib_pct} %" "" "< 0.3 %" "$(verdict "$hamlib_pct" "<" 0.3)"
 row "  rigctld itself, same time" "${rigctld_pct} %" "" "" ""
 read -r n med p99 mean _ _ max < <(stats <hamlib/periods)

@@ -104,4 +104,14 @@ bool TracingSound::playNoWait(const std::string& path) {
   return played;
 }
 
+SpeechResult TracingSpeech::say(std::string_view text, SpeechPriority priority) {
+  trace_.note("say");
+  const SpeechResult result = inner_.say(text, priority);
+  trace_.note("said", result == SpeechResult::Taken      ? "taken"
+                      : result == SpeechResult::NotReady ? "not-ready"
+                                                         : "gone");
+  trace_.flush();
+  return result;
+}
+
 }  // namespace orvane::bench

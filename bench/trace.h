@@ -86,9 +86,25 @@ class TracingSound final : public SoundPlayer {
   bool playBlocking(const std::string& path) override;
   bool playNoWait(const std::string& path) override;
   void stop() override { inner_.stop(); }
+  bool playPause(const std::string& path, bool audible) override {
+    return inner_.playPause(path, audible);
+  }
 
  private:
   SoundPlayer& inner_;
+  TraceLog& trace_;
+};
+
+// "say" when the panel hands a phrase to the speech service, "said RESULT" when the call returns.
+class TracingSpeech final : public SpeechService {
+ public:
+  TracingSpeech(SpeechService& inner, TraceLog& trace) : inner_(inner), trace_(trace) {}
+  void start(const SpeechOptions& options) override { inner_.start(options); }
+  SpeechResult say(std::string_view text, SpeechPriority priority) override;
+  std::string whyNot() const override { return inner_.whyNot(); }
+
+ private:
+  SpeechService& inner_;
   TraceLog& trace_;
 };
 

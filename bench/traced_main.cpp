@@ -3,7 +3,8 @@
 // platform), with the timing decorators of trace.h around the window, the serial ports and the
 // sound player. The benchmarks start it in place of orvane to read timestamps from inside.
 //
-//   ORVANE_TRACE=FILE [ORVANE_TRACE_LISTEN=PORT] orvane_traced
+//   ORVANE_TRACE=FILE [ORVANE_TRACE_LISTEN=PORT] orvane_traced [--speech system]
+//       [--clip-rate PERCENT] ...
 //
 // With ORVANE_TRACE_LISTEN the network service also listens on 127.0.0.1:PORT (0: a free port,
 // noted in the trace as "listening 127.0.0.1:PORT"), accepts every client and takes whatever it
@@ -20,6 +21,7 @@
 #include "platform/posix/posix_platform.h"
 #include "platform/sdl/sdl_sound.h"
 #include "platform/sdl/sdl_window.h"
+#include "platform/speechd/speech_dispatcher.h"
 #include "trace.h"
 
 namespace {
@@ -57,7 +59,7 @@ class SilentServer {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
   const char* tracePath = std::getenv("ORVANE_TRACE");
   if (tracePath == nullptr || *tracePath == '\0') {
     std::fputs("orvane_traced: set ORVANE_TRACE to the trace file\n", stderr);
@@ -69,17 +71,26 @@ int main() {
     return 2;
   }
 
+  // The station's settings as the panel takes them: settings.cfg, then the command line.
+  orvane::PosixFileSystem files;
+  orvane::Settings settings;
+  std::vector<std::string> problems;
+  settings.readStation(files, std::vector<std::string>(argv + 1, argv + argc), problems);
+  for (const std::string& problem : problems) {
+    std::fprintf(stderr, "orvane_traced: %s\n", problem.c_str());
+  }
+
   orvane::PosixNetwork network;
   orvane::SdlWindow window;
   window.watch(network.waitFd(), [&network] { network.dispatch(); });
-  orvane::SdlSound sound;
+  orvane::SdlSound sound(settings.clipRate());
   sound.serveWhileWaiting(network.waitFd(), [&network] { network.dispatch(); });
   trace.note("sound-buffer", std::to_string(sound.deviceBufferFrames()) + " " +
                                  std::to_string(sound.hasDevice() ? orvane::SdlSound::kRate : 0));
   sound.setClipStartObserver([&trace] { trace.note("clip-start"); });
-  orvane::PosixFileSystem files;
   orvane::PosixClock clock;
   orvane::PosixSerialPorts serial;
+  orvane::SpeechDispatcher speech;
   std::unique_ptr<SilentServer> server;
   if (const char* port = std::getenv("ORVANE_TRACE_LISTEN"); port != nullptr && *port != '\0')
     server = std::make_unique<SilentServer>(network, std::atoi(port), trace);
@@ -87,8 +98,10 @@ int main() {
   orvane::bench::TracingWindow tracedWindow(window, trace);
   orvane::bench::TracingSound tracedSound(sound, trace);
   orvane::bench::TracingSerialPorts tracedSerial(serial, trace);
-  orvane::Panel panel(
-      orvane::Platform{tracedWindow, tracedSound, files, clock, tracedSerial, network});
+  orvane::bench::TracingSpeech tracedSpeech(speech, trace);
+  orvane::Panel panel(orvane::Platform{tracedWindow, tracedSound, files, clock, tracedSerial,
+                                       network, tracedSpeech},
+                      settings);
   const int status = panel.run();
   if (status == orvane::kExitNoWindow)
     std::fprintf(stderr, "orvane_traced: %s\n", window.whyNotOpen().c_str());

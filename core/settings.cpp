@@ -28,19 +28,31 @@ bool acceptsRigServer(std::string_view value) {
   return value == "off" || value == "on" || parseHostAndPort(value, {}).has_value();
 }
 
-bool acceptsRig(std::string_view value) {
-  return value == "off" || value == "on" || parseHostAndPort(value, {}).has_value();
-}
-
 bool acceptsWatts(std::string_view value) {
   const auto watts = wholeNumber(value);
   return watts && *watts >= 1 && *watts <= kMaxRigWatts;
 }
 
+bool acceptsSpeech(std::string_view value) {
+  return value == "clips" || value == "system";
+}
+
+bool acceptsSpeechRate(std::string_view value) {
+  return value == "off" || parseSpeechRate(value).has_value();
+}
+
+bool acceptsClipRate(std::string_view value) {
+  return parseClipRate(value).has_value();
+}
+
 constexpr auto kSpecs = std::to_array<SettingSpec>({
     {"rig-server", "on", &acceptsRigServer, "off, on, PORT, ADDRESS or ADDRESS:PORT"},
-    {"rig", "on", &acceptsRig, "off, on, HOST:PORT, HOST or PORT"},
+    // The same forms name the server the panel connects to as the address its own one listens on.
+    {"rig", "on", &acceptsRigServer, "off, on, HOST:PORT, HOST or PORT"},
     {"rig-power", "", &acceptsWatts, "the radio's full power in watts, 1 to 10000"},
+    {kSpeechSetting, "", &acceptsSpeech, "clips or system"},
+    {kSpeechRateSetting, "", &acceptsSpeechRate, "off or a number from -100 to 100"},
+    {kClipRateSetting, "", &acceptsClipRate, "a percentage from 100 to 300"},
 });
 
 const SettingSpec* findSpec(std::string_view name) {
@@ -95,6 +107,17 @@ void Settings::readFile(std::string_view contents, std::vector<std::string>& pro
                          *problem + "; left out");
     }
   }
+}
+
+std::vector<std::string> Settings::readStation(FileSystem& files,
+                                               const std::vector<std::string>& arguments,
+                                               std::vector<std::string>& problems) {
+  if (const auto contents = files.readFile(kSettingsFileName)) readFile(*contents, problems);
+  return takeOptions(arguments, problems);
+}
+
+int Settings::clipRate() const {
+  return parseClipRate(value(kClipRateSetting).value_or("100")).value_or(100);
 }
 
 std::vector<std::string> Settings::takeOptions(const std::vector<std::string>& arguments,
@@ -182,6 +205,17 @@ int rigFullPowerWatts(const Settings& settings) {
   const std::optional<std::string> value = settings.value("rig-power");
   if (!value) return 0;
   return wholeNumber(*value).value_or(0);
+}
+
+std::optional<int> parseSpeechRate(std::string_view text) {
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  const auto number = wholeNumber(text);
+  if (!number || *number < -100 || *number > 100) return std::nullopt;
+  return number;
+}
+
+std::optional<int> parseClipRate(std::string_view text) {
+  return parsePercent(text, 100, 300);
 }
 
 std::optional<int> parsePercent(std::string_view text, int low, int high) {

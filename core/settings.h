@@ -12,9 +12,20 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/platform.h"
+
 namespace orvane {
 
 inline constexpr char kSettingsFileName[] = "settings.cfg";
+
+// How the panel speaks: "clips" (the clip set, the default) or "system" (the system's speech
+// service in the operator's own voice).
+inline constexpr char kSpeechSetting[] = "speech";
+// The panel's own speaking rate for the speech service, -100 to 100, or "off" (the default): the
+// rate the operator set up in the service itself.
+inline constexpr char kSpeechRateSetting[] = "speech-rate";
+// The pace of the clip set, 100 % (as recorded, the default) to 300 %, pitch kept.
+inline constexpr char kClipRateSetting[] = "clip-rate";
 
 // One setting the panel knows.
 struct SettingSpec {
@@ -46,6 +57,15 @@ class Settings {
   std::vector<std::string> takeOptions(const std::vector<std::string>& arguments,
                                        std::vector<std::string>& problems);
 
+  // The station's settings as the panel starts with them: the file settings.cfg in the working
+  // directory (when there is one), then the command line, which wins. Returns the arguments that
+  // are not the panel's settings, in order.
+  std::vector<std::string> readStation(FileSystem& files, const std::vector<std::string>& arguments,
+                                       std::vector<std::string>& problems);
+
+  // The clip rate asked for, 100 when none was.
+  int clipRate() const;
+
   // Sets name to value when the setting is known and takes it; otherwise a text saying why.
   std::optional<std::string> set(std::string_view name, std::string_view value);
 
@@ -68,6 +88,11 @@ std::optional<HostAndPort> parseHostAndPort(std::string_view text, HostAndPort d
 
 // A whole number from low to high, optionally followed by "%". Nothing for anything else.
 std::optional<int> parsePercent(std::string_view text, int low, int high);
+
+// A speech rate from -100 to 100 ("+20" as well as "20"). Nothing for anything else.
+std::optional<int> parseSpeechRate(std::string_view text);
+// A clip rate from 100 to 300, optionally followed by "%". Nothing for anything else.
+std::optional<int> parseClipRate(std::string_view text);
 
 // ---- the radio's line
 

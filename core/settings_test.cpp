@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/fake/fake_platform.h"
+
 namespace orvane {
 namespace {
 
@@ -128,4 +130,38 @@ TEST(SettingsTest, Percent) {
 }
 
 }  // namespace
+TEST(SettingsTest, SpeechSettingsTakeTheirValuesOnly) {
+  struct Case {
+    const char* name;
+    const char* value;
+    bool taken;
+  };
+  const Case cases[] = {
+      {"speech", "clips", true},    {"speech", "system", true},    {"speech", "System", false},
+      {"speech", "", false},        {"speech-rate", "off", true},  {"speech-rate", "-100", true},
+      {"speech-rate", "+55", true}, {"speech-rate", "101", false}, {"speech-rate", "fast", false},
+      {"clip-rate", "100", true},   {"clip-rate", "300%", true},   {"clip-rate", "99", false},
+      {"clip-rate", "301", false},  {"clip-rate", "2x", false},
+  };
+  for (const Case& c : cases) {
+    Settings settings;
+    EXPECT_EQ(!settings.set(c.name, c.value).has_value(), c.taken) << c.name << " " << c.value;
+  }
+}
+
+TEST(SettingsTest, TheStationsFileThenTheCommandLine) {
+  fake::FakePlatform fake;
+  fake.files.put("settings.cfg", "clip-rate 250\nspeech system\n");
+  Settings settings;
+  std::vector<std::string> problems;
+  const auto rest =
+      settings.readStation(fake.files, {"--clip-rate=150", "-t", "--speech-rate=-20"}, problems);
+  EXPECT_EQ(rest, (std::vector<std::string>{"-t"}));
+  EXPECT_TRUE(problems.empty());
+  EXPECT_EQ(settings.clipRate(), 150);
+  EXPECT_EQ(settings.value("speech"), "system");
+  EXPECT_EQ(settings.value("speech-rate"), "-20");
+  EXPECT_EQ(Settings().clipRate(), 100);
+}
+
 }  // namespace orvane

@@ -83,6 +83,8 @@ void KeyDispatcher::windowEventHandler(const WindowEvent& event) {
       c_.link.pollRadio();
       break;
   }
+  // What the event said is one phrase for the speech service.
+  c_.announcer.finishPhrase();
 }
 
 void KeyDispatcher::keyDown(int key) {

@@ -107,9 +107,12 @@ int Panel::run() {
   // Without a window no key can reach the panel and nothing would ever end it: it stops here,
   // before it touches the port or the memory file.
   if (!openMainWindow()) return kExitNoWindow;
+  chooseSpeech();
   readConfiguration();
+  announcer_.finishPhrase();
   initialisePanel();
   speakStartupAnnouncement();
+  announcer_.finishPhrase();
   if (state_.configMissing == 1) {
     // Without a configuration there is no radio to talk to and nothing worth saving.
     log_.close();
@@ -153,6 +156,20 @@ void Panel::startRigServer() {
   if (rigServerLine_) serveNetwork();
 }
 
+// The clip set speaks unless the station asks for the system's speech service; the service is
+// reached in the background, so a station without one starts as quickly as ever.
+void Panel::chooseSpeech() {
+  if (settings_.value(kSpeechSetting) != "system") return;
+  SpeechOptions options;
+  if (const auto rate = settings_.value(kSpeechRateSetting); rate && *rate != "off") {
+    options.rate = parseSpeechRate(*rate);
+  }
+  platform_.speech.start(options);
+  announcer_.speakThrough(platform_.speech, [this](const std::string& why) {
+    log_.writeLine("speech service: " + why + "; the clip set speaks from now on");
+  });
+}
+
 void Panel::readConfiguration() {
   const std::optional<std::string> contents = platform_.files.readFile(kConfigFileName);
   if (!contents) {
@@ -177,7 +194,7 @@ void Panel::shutDown() {
   memory_.saveMemoryFile();
   platform_.window.close();
   if (state_.powerSwitch == 1) link_.sendAction(CatAction::PowerOff);
-  announcer_.playClip("delay");
+  announcer_.pauseForRadio();
   port_.closePort(state_.comPort);
   if (rigServerLine_) platform_.network.setActivityHandler({});
   log_.close();
@@ -243,9 +260,9 @@ void Panel::switchRadioOn() {
   // A radio that is switched off sleeps until something arrives on the line: the first command
   // only wakes its interface, and each pause lets it come up before the next one.
   link_.send("Poweron");
-  announcer_.playClip("delay");
+  announcer_.pauseForRadio();
   link_.sendAction(CatAction::PowerOn);
-  announcer_.playClip("delay");
+  announcer_.pauseForRadio();
 }
 
 void Panel::sendStartState() {

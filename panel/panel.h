@@ -67,6 +67,7 @@ class Panel {
  private:
   void setProgramTexts();
   bool openMainWindow();
+  void chooseSpeech();
   void readConfiguration();
   void speakStartupAnnouncement();
   void runMessageLoop();

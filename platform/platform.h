@@ -79,6 +79,48 @@ class SoundPlayer {
   virtual bool playNoWait(const std::string& path) = 0;
   // Cuts off whatever is sounding at once. Does nothing when nothing sounds.
   virtual void stop() = 0;
+  // Plays a clip that is a pause the radio needs rather than speech: at its recorded length
+  // whatever pace the other clips are played at, sounding when audible, as silence of the same
+  // length otherwise. Returns when it has ended; false, at once, when the clip cannot be played.
+  virtual bool playPause(const std::string& path, bool audible) = 0;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Speech service: the system's own text-to-speech (speech-dispatcher, SAPI 5), speaking whole
+// phrases in the voice, language, rate, pitch and volume the operator has set up there.
+
+enum class SpeechPriority {
+  Message,  // a readout or answer: the next message cuts it off, as a new key does in a screen
+            // reader
+  Notice,   // never cut off (the link lost, transmission starting): later messages wait for it
+};
+
+struct SpeechOptions {
+  // The panel's own speaking rate on the service's scale, -100 (slowest) to 100 (fastest), 0 the
+  // voice's normal rate; nothing leaves the rate the operator set up in the service untouched.
+  std::optional<int> rate;
+};
+
+// What became of a phrase handed to the speech service.
+enum class SpeechResult {
+  Taken,     // the service will say it
+  NotReady,  // the service is still being reached: this phrase is for the clip set, later ones
+             // may be taken
+  Gone,      // the service is missing, has gone or does not answer, for the rest of the run
+};
+
+class SpeechService {
+ public:
+  virtual ~SpeechService() = default;
+  // Begins reaching the service and returns at once; nothing is spoken yet. Called once.
+  virtual void start(const SpeechOptions& options) = 0;
+  // Hands text (UTF-8, plain words) to the service and returns without waiting for the speech,
+  // and never waits for the service longer than about a second. Once the service is Gone the
+  // reason has been told once on standard error and stays in whyNot(), and every later call
+  // returns Gone at once.
+  virtual SpeechResult say(std::string_view text, SpeechPriority priority) = 0;
+  // Why the service cannot speak; empty while it can.
+  virtual std::string whyNot() const = 0;
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -272,6 +314,7 @@ struct Platform {
   Clock& clock;
   SerialPorts& serial;
   Network& network;
+  SpeechService& speech;
 };
 
 }  // namespace orvane

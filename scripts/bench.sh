@@ -12,8 +12,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-# espeak-ng and rigctl are what the panel is compared with; XTEST presses keys with timestamps.
-scripts/install-deps.sh espeak-ng libhamlib-utils libxtst-dev
+# espeak-ng and rigctl are what the panel is compared with; XTEST presses keys with timestamps;
+# speech-dispatcher speaks the panel's phrases through espeak-ng.
+scripts/install-deps.sh espeak-ng libhamlib-utils libxtst-dev speech-dispatcher
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j "$(nproc)" --target orvane orvane_traced radiosim benchkit bench_xkey bare_window
 exec bench/run.sh build

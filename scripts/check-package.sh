@@ -67,7 +67,8 @@ holds() { grep -qx "./$1" <<<"$contents"; }
 
 depends=$(field Depends)
 echo "Depends: $depends"
-for package in libsdl2-2.0-0 libsdl2-ttf-2.0-0 libfontconfig1 fonts-liberation libstdc++6; do
+for package in libsdl2-2.0-0 libsdl2-ttf-2.0-0 libfontconfig1 fonts-liberation libstdc++6 \
+  libspeechd2 libsoundtouch1; do
   check "depends on $package" grep -q "\(^\|, \)$package\( \|,\|$\)" <<<"$depends"
 done
 check "recommends libhamlib-utils, for radios of other makes" \

@@ -9,6 +9,9 @@ packages=(
   # build
   build-essential cmake ninja-build pkg-config clang-format
   libsdl2-dev libsdl2-ttf-dev libfontconfig-dev libgtest-dev libgmock-dev
+  # the system's speech service (libspeechd, speech-dispatcher's client library) and the clip
+  # rate's time stretcher
+  libspeechd-dev libsoundtouch-dev
   # the fuzz targets: clang with its libFuzzer, AddressSanitizer and UBSan runtimes
   clang-14 libclang-rt-14-dev
   # the large font and the plain one
@@ -35,6 +38,8 @@ packages=(
   nsis
   # the terminal test types into the panel through a pseudo-terminal of its own (tests/term/)
   python3
+  # the speech tests run a speech-dispatcher of their own, and the bench speaks through espeak-ng
+  speech-dispatcher speech-dispatcher-espeak-ng espeak-ng
   "$@"
 )
 

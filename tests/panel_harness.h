@@ -113,7 +113,8 @@ class PanelHarness {
                           cmd == "RM;" || cmd == "ID;";
         if (withPolls || !poll) out.push_back("> " + cmd);
       } else if (line.rfind("print ", 0) == 0 || line.rfind("window.", 0) == 0 ||
-                 line.rfind("clip.stop", 0) == 0) {
+                 line.rfind("clip.stop", 0) == 0 || line.rfind("speech.", 0) == 0 ||
+                 line.rfind("pause ", 0) == 0) {
         out.push_back(line);
       }
     }

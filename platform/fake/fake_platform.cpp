@@ -118,6 +118,38 @@ void FakeSound::stop() {
   noWaitSounding_ = false;
 }
 
+bool FakeSound::playPause(const std::string& path, bool audible) {
+  if (!audible) {
+    if (!files_.exists(path)) return false;
+    noWaitSounding_ = false;
+    t_.add("pause " + path);
+    return true;
+  }
+  return playBlocking(path);
+}
+
+// ----- speech service
+
+void FakeSpeech::start(const SpeechOptions& options) {
+  t_.add(options.rate ? "speech.start rate " + std::to_string(*options.rate) : "speech.start");
+}
+
+SpeechResult FakeSpeech::say(std::string_view text, SpeechPriority priority) {
+  if (!whyNot_.empty() || !failing_.empty()) {
+    if (whyNot_.empty()) whyNot_ = failing_;
+    t_.add("speech.say failed");
+    return SpeechResult::Gone;
+  }
+  if (notReadyFor > 0) {
+    --notReadyFor;
+    t_.add("speech.say not ready");
+    return SpeechResult::NotReady;
+  }
+  const char* kind = priority == SpeechPriority::Notice ? "notice" : "message";
+  t_.add(std::string("speech.say ") + kind + " \"" + std::string(text) + "\"");
+  return SpeechResult::Taken;
+}
+
 // ----- files
 
 class FakeOutputFile : public OutputFile {

@@ -93,6 +93,8 @@ class FakeSound : public SoundPlayer {
   bool playBlocking(const std::string& path) override;
   bool playNoWait(const std::string& path) override;
   void stop() override;
+  // An audible pause is a clip played to its end ("clip PATH"); a silent one is "pause PATH".
+  bool playPause(const std::string& path, bool audible) override;
   // Runs when a blocking clip is played, as if the clip took that long (a test may queue keys).
   std::function<void(const std::string&)> whilePlaying;
 
@@ -100,6 +102,27 @@ class FakeSound : public SoundPlayer {
   Transcript& t_;
   FakeFileSystem& files_;
   bool noWaitSounding_ = false;
+};
+
+// The system's speech service. Transcript lines: "speech.start" (with " rate N" when the panel sets
+// a rate), "speech.say message \"TEXT\"" or "speech.say notice \"TEXT\"", "speech.say not ready"
+// for a phrase while the service is being reached, "speech.say failed" once it has gone.
+class FakeSpeech : public SpeechService {
+ public:
+  explicit FakeSpeech(Transcript& t) : t_(t) {}
+  void start(const SpeechOptions& options) override;
+  SpeechResult say(std::string_view text, SpeechPriority priority) override;
+  std::string whyNot() const override { return whyNot_; }
+
+  // The service fails from the next phrase on, for the reason given.
+  void fail(std::string reason) { failing_ = std::move(reason); }
+  // The service is still being reached for the next count phrases.
+  int notReadyFor = 0;
+
+ private:
+  Transcript& t_;
+  std::string failing_;
+  std::string whyNot_;
 };
 
 // Transcript lines: "file.create NAME", "file.write NAME \"TEXT\"", "file.replace NAME",
@@ -254,8 +277,9 @@ struct FakePlatform {
   FakeClock clock;
   FakeSerialPorts serial{transcript};
   FakeNetwork network{transcript};
+  FakeSpeech speech{transcript};
 
-  Platform platform() { return Platform{window, sound, files, clock, serial, network}; }
+  Platform platform() { return Platform{window, sound, files, clock, serial, network, speech}; }
 };
 
 }  // namespace orvane::fake

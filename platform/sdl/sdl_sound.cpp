@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/sdl/sdl_sound.h"
 
+#include "platform/sdl/clip_tempo.h"
+
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <system_error>
@@ -57,9 +60,13 @@ sdl::Samples convert(const SDL_AudioSpec& spec, const Uint8* bytes, Uint32 lengt
   return toSamples(work.data(), static_cast<std::size_t>(cvt.len_cvt));
 }
 
+sdl::Samples silenceAsLong(const sdl::Samples& samples) {
+  return std::make_shared<std::vector<std::int16_t>>(samples->size(), std::int16_t{0});
+}
+
 }  // namespace
 
-SdlSound::SdlSound() {
+SdlSound::SdlSound(int clipRatePercent) : clipRate_(std::clamp(clipRatePercent, 100, 300)) {
   audioStarted_ = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
   if (!audioStarted_) return;
   {
@@ -146,6 +153,16 @@ void SdlSound::serveWhileWaiting(int fd, std::function<void()> dispatch) {
 bool SdlSound::playBlocking(const std::string& path) {
   sdl::AudioQueue::Position end = 0;
   if (!start(path, false, &end)) return false;
+  return waitUntilNearlyPlayed(end);
+}
+
+bool SdlSound::playPause(const std::string& path, bool audible) {
+  sdl::AudioQueue::Position end = 0;
+  if (!start(path, false, &end, audible ? Pace::AsRecorded : Pace::Silent)) return false;
+  return waitUntilNearlyPlayed(end);
+}
+
+bool SdlSound::waitUntilNearlyPlayed(sdl::AudioQueue::Position end) {
   // Return while about one device buffer is left: the next clip is appended in time to follow
   // without a gap, and the program never runs more than that ahead of what is heard.
   return queue_.waitUntil(end, static_cast<sdl::AudioQueue::Position>(bufferFrames_), kStallLimit,
@@ -160,13 +177,14 @@ void SdlSound::stop() {
   queue_.cutNoWait();
 }
 
-bool SdlSound::start(const std::string& path, bool noWait, sdl::AudioQueue::Position* end) {
+bool SdlSound::start(const std::string& path, bool noWait, sdl::AudioQueue::Position* end,
+                     Pace pace) {
   // Asked for by the errand run inside a blocking play's wait: that play's clip is sounding.
   if (!audioStarted_ || runningErrand_) return false;
   // A clip still sounding from a no-wait play ends when the next clip starts, even when that
   // clip turns out to be missing.
   queue_.cutNoWait();
-  sdl::Samples samples = load(path);
+  sdl::Samples samples = load(path, pace);
   if (!samples) return false;
   // Waits while the closing thread lets the device go, so the clip never meets a device that is
   // on its way out.
@@ -181,15 +199,18 @@ bool SdlSound::start(const std::string& path, bool noWait, sdl::AudioQueue::Posi
   return true;
 }
 
-sdl::Samples SdlSound::load(const std::string& path) {
+sdl::Samples SdlSound::load(const std::string& path, Pace pace) {
   std::error_code error;
   const auto modified = std::filesystem::last_write_time(path, error);
   if (error) return nullptr;
   const auto size = std::filesystem::file_size(path, error);
   if (error) return nullptr;
-  if (auto it = cache_.find(path);
+  const bool stretched = pace == Pace::ClipRate && clipRate_ != 100;
+  // A stretched clip and the same clip at its recorded pace are kept apart.
+  const std::string key = stretched ? path + "\n" + std::to_string(clipRate_) : path;
+  if (auto it = cache_.find(key);
       it != cache_.end() && it->second.modified == modified && it->second.size == size) {
-    return it->second.samples;
+    return pace == Pace::Silent ? silenceAsLong(it->second.samples) : it->second.samples;
   }
 
   SDL_AudioSpec spec{};
@@ -198,13 +219,19 @@ sdl::Samples SdlSound::load(const std::string& path) {
   if (SDL_LoadWAV(path.c_str(), &spec, &raw, &length) == nullptr) return nullptr;
   std::unique_ptr<Uint8, WavDeleter> bytes(raw);
   sdl::Samples samples = convert(spec, bytes.get(), length);
-  if (samples) remember(path, CachedClip{samples, modified, size});
-  return samples;
+  if (!samples) return nullptr;
+  // Stretched once here, not at every play.
+  if (stretched) {
+    samples =
+        std::make_shared<std::vector<std::int16_t>>(sdl::changeTempo(*samples, kRate, clipRate_));
+  }
+  remember(key, CachedClip{samples, modified, size});
+  return pace == Pace::Silent ? silenceAsLong(samples) : samples;
 }
 
-void SdlSound::remember(const std::string& path, const CachedClip& clip) {
+void SdlSound::remember(const std::string& key, const CachedClip& clip) {
   if (clip.samples->size() > kCacheFrames) return;
-  if (auto it = cache_.find(path); it != cache_.end()) {
+  if (auto it = cache_.find(key); it != cache_.end()) {
     cachedFrames_ -= it->second.samples->size();
     cache_.erase(it);
   }
@@ -212,7 +239,7 @@ void SdlSound::remember(const std::string& path, const CachedClip& clip) {
     cache_.clear();
     cachedFrames_ = 0;
   }
-  cache_.emplace(path, clip);
+  cache_.emplace(key, clip);
   cachedFrames_ += clip.samples->size();
 }
 

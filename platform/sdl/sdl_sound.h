@@ -44,7 +44,9 @@ class SdlSound final : public SoundPlayer {
   // Starts SDL's audio service on its own and opens the default device, to know whether there is
   // one (it stays open for the first clips). Without a usable device a play returns false at once;
   // the program runs silently. A device that cannot be opened is tried again at the next play.
-  SdlSound();
+  // clipRatePercent (100 to 300) is the pace the clips are played at, each stretched once when it
+  // is loaded; a pause the radio needs keeps its recorded length.
+  explicit SdlSound(int clipRatePercent = 100);
   ~SdlSound() override;  // lets a blocking clip's last samples play, then closes the device
   SdlSound(const SdlSound&) = delete;
   SdlSound& operator=(const SdlSound&) = delete;
@@ -52,6 +54,7 @@ class SdlSound final : public SoundPlayer {
   bool playBlocking(const std::string& path) override;
   bool playNoWait(const std::string& path) override;
   void stop() override;
+  bool playPause(const std::string& path, bool audible) override;
 
   // Makes every blocking play serve something else while it waits for its clip: whenever fd is
   // readable, dispatch() is called on the program's thread, and the wait goes on to the clip's end
@@ -79,14 +82,20 @@ class SdlSound final : public SoundPlayer {
     std::uintmax_t size = 0;
   };
 
+  // How a clip is wanted: at the clip rate, at its recorded pace, or as silence of that length.
+  enum class Pace { ClipRate, AsRecorded, Silent };
+
   static void onAudio(void* self, Uint8* stream, int length);
-  sdl::Samples load(const std::string& path);
-  void remember(const std::string& path, const CachedClip& clip);
-  bool start(const std::string& path, bool noWait, sdl::AudioQueue::Position* end);
+  sdl::Samples load(const std::string& path, Pace pace);
+  void remember(const std::string& key, const CachedClip& clip);
+  bool start(const std::string& path, bool noWait, sdl::AudioQueue::Position* end,
+             Pace pace = Pace::ClipRate);
+  bool waitUntilNearlyPlayed(sdl::AudioQueue::Position end);
   bool openDevice();
   void closeDevice();
   void closeWhenQuiet();
 
+  int clipRate_;
   sdl::AudioQueue queue_;
   bool audioStarted_ = false;
   std::optional<sdl::AudioQueue::Errand> errand_;

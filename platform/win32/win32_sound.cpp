@@ -59,7 +59,15 @@ Win32Sound::~Win32Sound() {
 }
 
 bool Win32Sound::playBlocking(const std::string& path) {
-  if (!start(path, false)) return false;
+  return playToEnd(path, false);
+}
+
+bool Win32Sound::playPause(const std::string& path, bool audible) {
+  return playToEnd(path, !audible);
+}
+
+bool Win32Sound::playToEnd(const std::string& path, bool silent) {
+  if (!start(path, false, silent)) return false;
   Buffer* body = std::exchange(waitedFor_, nullptr);
   // The device marks a buffer done once it has taken it into its own buffers, which can be well
   // before it is heard; the play position tells when it has been played.
@@ -159,7 +167,7 @@ bool Win32Sound::waitUntilPlayed(std::size_t until) {
 }
 
 // Queues the clip; a blocking clip in two parts, whose first one waitedFor_ then names.
-bool Win32Sound::start(const std::string& path, bool noWait) {
+bool Win32Sound::start(const std::string& path, bool noWait, bool silent) {
   // Asked for by the errand run inside a wait: the clip waited for is sounding.
   if (runningErrand_) return false;
   // A clip still sounding from a no-wait play ends when the next clip starts, even when that clip
@@ -167,7 +175,13 @@ bool Win32Sound::start(const std::string& path, bool noWait) {
   cutNoWait();
   const std::optional<std::string> bytes = readDiskFile(path, kMaxClipBytes);
   if (!bytes) return false;
-  const std::optional<PcmClip> clip = parseWav(*bytes);
+  std::optional<PcmClip> clip = parseWav(*bytes);
+  // A pause as long as the clip: 8-bit samples are silent at their middle value.
+  std::string silence;
+  if (clip && silent) {
+    silence.assign(clip->samples.size(), clip->format.bitsPerSample == 8 ? '\x80' : '\0');
+    clip->samples = silence;
+  }
   if (!clip || clip->samples.empty() || !openDevice(clip->format)) return false;
 
   if (noWait) {

@@ -37,6 +37,8 @@ class Win32Sound final : public SoundPlayer {
   // Cuts off a clip started with playNoWait. The tail of a blocking clip, whose play has already
   // returned, is left to finish: cutting it would clip the end of every word of a readout.
   void stop() override;
+  // No clip rate on Windows: an audible pause is the clip played to its end.
+  bool playPause(const std::string& path, bool audible) override;
 
   // Makes every wait for the device serve something else meanwhile: whenever handle is signalled,
   // dispatch() is called on the program's thread (and must reset it), and the wait goes on; not in
@@ -58,7 +60,8 @@ class Win32Sound final : public SoundPlayer {
   bool openDevice(const PcmFormat& format);
   void closeDevice();
   bool giveUpDevice();
-  bool start(const std::string& path, bool noWait);
+  bool playToEnd(const std::string& path, bool silent);
+  bool start(const std::string& path, bool noWait, bool silent = false);
   Buffer* queue(std::string_view samples, bool noWait);
   bool waitUntilDone(const Buffer& buffer);
   void waitForEverything();
