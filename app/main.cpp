@@ -14,7 +14,8 @@
 namespace {
 
 constexpr char kUsage[] =
-    "Usage: orvane [--terminal] [--rig-server[=ADDRESS:PORT]] [--speech clips|system]\n"
+    "Usage: orvane [--terminal] [--rig HOST:PORT] [--rig-power WATTS]\n"
+    "              [--rig-server[=ADDRESS:PORT]] [--speech clips|system]\n"
     "              [--speech-rate=RATE] [--clip-rate PERCENT] [--help] [--version]\n"
     "\n"
     "Orvane is a spoken control panel for Kenwood TS-series HF transceivers, worked from the\n"
@@ -23,6 +24,11 @@ constexpr char kUsage[] =
     "  -t, --terminal   run in this terminal instead of a window: the keys from the keyboard,\n"
     "                   the state on one status line (taken by itself when no display can be\n"
     "                   opened and standard input is a terminal)\n"
+    "  --rig HOST:PORT  work the radio through a Hamlib rig server (rigctld) instead of the\n"
+    "                   serial port of orvane.cfg: any radio Hamlib drives (HOST, PORT or\n"
+    "                   HOST:PORT; localhost:4532 unless given; off: the serial port)\n"
+    "  --rig-power WATTS\n"
+    "                   the radio's full power, when the rig server does not tell it\n"
     "  --rig-server[=ADDRESS:PORT]\n"
     "                   let other programs (loggers, digital modes) work the radio through the\n"
     "                   panel with Hamlib's network protocol (rig model 2, NET rigctl); on\n"

@@ -15,8 +15,8 @@
 namespace {
 
 constexpr char kUsage[] =
-    "Usage: orvane [--rig-server[=ADDRESS:PORT]] [--speech clips|system]\r\n"
-    "              [--speech-rate=RATE] [--help] [--version]\r\n"
+    "Usage: orvane [--rig HOST:PORT] [--rig-power WATTS] [--rig-server[=ADDRESS:PORT]]\r\n"
+    "              [--speech clips|system] [--speech-rate=RATE] [--help] [--version]\r\n"
     "\r\n"
     "Orvane is a spoken control panel for Kenwood TS-series HF transceivers, worked from the\r\n"
     "keyboard and answering with speech.\r\n"
@@ -25,6 +25,9 @@ constexpr char kUsage[] =
     "                   let other programs (loggers, digital modes) work the radio through the\r\n"
     "                   panel with Hamlib's network protocol (rig model 2, NET rigctl); on\r\n"
     "                   127.0.0.1:4532 unless an address or port is given; off by default\r\n"
+    "  --rig HOST:PORT  work the radio through a Hamlib rig server (rigctld) instead of the\r\n"
+    "                   COM port: any radio Hamlib drives; localhost:4532 by default\r\n"
+    "  --rig-power WATTS  the radio's full power, when the server does not tell it\r\n"
     "\r\n"
     "Every option NAME VALUE can also be a line \"NAME VALUE\" in settings.cfg, in the folder\r\n"
     "the panel is started in; the command line wins.\r\n"

@@ -10,7 +10,7 @@
 # Everything runs on one Xvfb display. The idle panel, the bare window and the poll-cadence panel
 # run side by side for the same 60 s (each is nearly idle, so they hardly disturb each other, and
 # per-process CPU time is their own); the start-ups, the key session and the comparisons with
-# espeak-ng and rigctl follow one after another.
+# espeak-ng and rigctl follow one after another, and last the panel through rigctld.
 set -uo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 repo=$(cd "$here/.." && pwd)
@@ -504,6 +504,64 @@ kill -TERM "$rigsrv_pid"
 wait "$rigsrv_pid"
 kill -TERM "$rigsrv_radio" "$rigref_radio"
 wait "$rigsrv_radio" "$rigref_radio"
+# ---- 10: through Hamlib's rigctld on radiosim --------------------------------------------------
+
+# The same radio through Hamlib's rig server: rigctld -m 2014 (Hamlib's TS-2000 driver) on
+# radiosim, and the panel with the setting rig on it. The polls are taken where they reach the
+# radio (radiosim's log), the key presses to the frequency command complete at radiosim, as in 2.
+note "through rigctld: idle, poll period, key to wire"
+hamlib_seconds=${ORVANE_BENCH_HAMLIB_SECONDS:-30}
+mkdir -p hamlib
+radiosim_at "$work/hamlib"
+hamlib_radio=$radio_pid
+hamlib_port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+rigctld -m 2014 -r "$work/hamlib/com3" -s 9600 -T 127.0.0.1 -t "$hamlib_port" >hamlib/rigctld.out 2>&1 &
+rigctld_pid=$!
+pids+=("$rigctld_pid")
+rig_answers() { rigctl -m 2 -r "127.0.0.1:$hamlib_port" '\dump_caps' >/dev/null 2>&1; }
+wait_for 100 rig_answers || { note "rigctld did not answer"; cat hamlib/rigctld.out >&2; exit 1; }
+panel_dir "$work/hamlib" "$work/hamlib" "$repo/wave" 1
+printf 'rig 127.0.0.1:%s\n' "$hamlib_port" >hamlib/settings.cfg
+(cd hamlib && exec env SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null "$orvane" >panel.out 2>&1) &
+hamlib_pid=$!
+pids+=("$hamlib_pid")
+rig_polled() { [ "$(tr -d '\r' <hamlib/debug.dat 2>/dev/null | grep -ac '^RX=FA')" -ge 2 ]; }
+wait_for 100 rig_polled || { note "the panel did not reach rigctld"; cat hamlib/panel.out >&2; exit 1; }
+sleep 3
+h0=$(now)
+hamlib_cpu0=$(cpu_ticks "$hamlib_pid")
+rigctld_cpu0=$(cpu_ticks "$rigctld_pid")
+sleep "$hamlib_seconds"
+h1=$(now)
+hamlib_cpu1=$(cpu_ticks "$hamlib_pid")
+rigctld_cpu1=$(cpu_ticks "$rigctld_pid")
+hamlib_span=$(awk -v a="$h0" -v b="$h1" 'BEGIN { print b - a }')
+hamlib_percent() {
+  awk -v t="$1" -v s="$hamlib_span" -v hz="$(getconf CLK_TCK)" 'BEGIN { printf "%.3f", 100 * t / hz / s }'
+}
+hamlib_pct=$(hamlib_percent $((hamlib_cpu1 - hamlib_cpu0)))
+rigctld_pct=$(hamlib_percent $((rigctld_cpu1 - rigctld_cpu0)))
+radio_log_commands hamlib/radio.log |
+  awk -v a="$h0" -v b="$h1" '$1 >= a && $1 <= b && $2 == "FA" { print $1 }' | periods >hamlib/fa_periods
+radio_log_commands hamlib/radio.log |
+  awk -v a="$h0" -v b="$h1" '$1 >= a && $1 <= b && ($2 == "FA" || $2 == "SM0") { print $1 }' |
+  periods >hamlib/periods
+window=""
+wait_for 100 find_panel_window || { note "the panel window did not appear"; exit 1; }
+xdotool windowfocus --sync "$window" 2>/dev/null || xdotool windowfocus "$window"
+sleep 0.2
+hamlib_from=$(now)
+"$xkey" Right 50 100 200 >hamlib/right
+sleep 1
+kill -TERM "$hamlib_pid"
+wait "$hamlib_pid"
+kill -TERM "$rigctld_pid" "$hamlib_radio"
+wait "$rigctld_pid" "$hamlib_radio"
+line_arrivals hamlib/radio.log |
+  awk -v from="$hamlib_from" '$1 >= from && length($2) == 13 && $2 ~ /^FA[0-9]+$/' >hamlib/fa_arrivals
+paste -d' ' hamlib/right hamlib/fa_arrivals | awk 'NF == 4 { printf "%.3f\n", 1000 * ($2 - $1) }' \
+  >hamlib/wire_e2e
+hamlib_sets=$(wc -l <hamlib/fa_arrivals)
 
 # ---- the table ----------------------------------------------------------------------------------
 
@@ -627,6 +685,17 @@ section "9 Speech: the system's speech service and the clip rate"
 "$repo/bench/speech.sh" "$build" | while IFS='|' read -r figure median p99 target result; do
   row "$figure" "$median" "$p99" "$target" "$result"
 done
+
+section "10 Through Hamlib's rigctld -m 2014 on radiosim (the serial line's figures in 1, 2 and 5)"
+row "idle: panel connected through rigctld, ${hamlib_seconds} s, no key" "${hamlib_pct} %" "" "< 0.3 %" "$(verdict "$hamlib_pct" "<" 0.3)"
+row "  rigctld itself, same time" "${rigctld_pct} %" "" "" ""
+read -r n med p99 mean _ _ max < <(stats <hamlib/periods)
+row "poll period at the radio, frequency or S-meter (n=$n, mean $(fmt 1 "$mean") ms, longest $(fmt 1 "$max") ms)" "$(fmt 2 "$med") ms" "$(fmt 2 "$p99") ms" "" ""
+read -r n med p99 _ < <(stats <hamlib/fa_periods)
+row "  the frequency alone, read by rigctld past its own cache (n=$n)" "$(fmt 2 "$med") ms" "$(fmt 2 "$p99") ms" "" ""
+read -r n med p99 _ < <(stats <hamlib/wire_e2e)
+row "key to wire: XTEST Right to command complete at radiosim (n=$n of 50; ${hamlib_sets} sets)" "$(fmt 1 "$med") ms" "$(fmt 1 "$p99") ms" "" ""
+row "  through rigctld / the serial line (2, end to end)" "$(ratio_of "$med" "$e2e_med")" "" "" ""
 
 echo
 echo "Orvane benchmarks, $started_at: $cpu_model, $cores cores, $kernel;"

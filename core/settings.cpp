@@ -28,6 +28,11 @@ bool acceptsRigServer(std::string_view value) {
   return value == "off" || value == "on" || parseHostAndPort(value, {}).has_value();
 }
 
+bool acceptsWatts(std::string_view value) {
+  const auto watts = wholeNumber(value);
+  return watts && *watts >= 1 && *watts <= kMaxRigWatts;
+}
+
 bool acceptsSpeech(std::string_view value) {
   return value == "clips" || value == "system";
 }
@@ -42,6 +47,9 @@ bool acceptsClipRate(std::string_view value) {
 
 constexpr auto kSpecs = std::to_array<SettingSpec>({
     {"rig-server", "on", &acceptsRigServer, "off, on, PORT, ADDRESS or ADDRESS:PORT"},
+    // The same forms name the server the panel connects to as the address its own one listens on.
+    {"rig", "on", &acceptsRigServer, "off, on, HOST:PORT, HOST or PORT"},
+    {"rig-power", "", &acceptsWatts, "the radio's full power in watts, 1 to 10000"},
     {kSpeechSetting, "", &acceptsSpeech, "clips or system"},
     {kSpeechRateSetting, "", &acceptsSpeechRate, "off or a number from -100 to 100"},
     {kClipRateSetting, "", &acceptsClipRate, "a percentage from 100 to 300"},
@@ -181,6 +189,22 @@ std::optional<HostAndPort> parseHostAndPort(std::string_view text, HostAndPort d
   }
   result.host = std::string(host);
   return result;
+}
+
+std::optional<RigServerAddress> rigServerAddress(const Settings& settings) {
+  const std::optional<std::string> value = settings.value("rig");
+  if (!value || *value == "off") return std::nullopt;
+  const RigServerAddress defaults;
+  if (*value == "on") return defaults;
+  const auto given = parseHostAndPort(*value, {defaults.host, defaults.port});
+  if (!given) return std::nullopt;
+  return RigServerAddress{given->host, given->port};
+}
+
+int rigFullPowerWatts(const Settings& settings) {
+  const std::optional<std::string> value = settings.value("rig-power");
+  if (!value) return 0;
+  return wholeNumber(*value).value_or(0);
 }
 
 std::optional<int> parseSpeechRate(std::string_view text) {

@@ -94,4 +94,21 @@ std::optional<int> parseSpeechRate(std::string_view text);
 // A clip rate from 100 to 300, optionally followed by "%". Nothing for anything else.
 std::optional<int> parseClipRate(std::string_view text);
 
+// ---- the radio's line
+
+// The setting "rig" names a Hamlib rig server (rigctld, or another panel's rig server) that the
+// panel works the radio through instead of the serial port of orvane.cfg: "HOST:PORT", "HOST" or
+// "PORT", the rest as rigctld's own default, localhost port 4532 ("on", or the bare option, is
+// that default itself; a host named "on" is out of reach). "off", or no setting at all,
+// keeps the serial port. "rig-power" is the radio's full power in watts, for the power setting to
+// be sent as a fraction of it, when the server does not tell it.
+inline constexpr int kMaxRigWatts = 10000;
+struct RigServerAddress {
+  std::string host = "localhost";
+  int port = 4532;
+};
+std::optional<RigServerAddress> rigServerAddress(const Settings& settings);
+// The "rig-power" setting in watts, 0 when there is none.
+int rigFullPowerWatts(const Settings& settings);
+
 }  // namespace orvane

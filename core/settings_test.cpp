@@ -43,6 +43,47 @@ TEST(SettingsTest, CommandLineOptionsWinAndTheRestIsKept) {
   EXPECT_EQ(t.value("rig-server"), "on");  // "--terminal" is the next option, not the value
 }
 
+TEST(SettingsTest, TheRadiosLineThroughARigServer) {
+  struct Case {
+    std::vector<std::string> options;
+    std::optional<std::pair<std::string, int>> server;
+    int fullPower;
+    std::size_t problems;
+  };
+  const Case cases[] = {
+      {{}, std::nullopt, 0, 0},
+      {{"--rig", "192.168.1.20:4533"}, std::pair{"192.168.1.20", 4533}, 0, 0},
+      {{"--rig=4600", "--rig-power", "10"}, std::pair{"localhost", 4600}, 10, 0},
+      {{"--rig", "shack.local"}, std::pair{"shack.local", 4532}, 0, 0},
+      {{"--rig", "shack:4532", "--rig", "off"}, std::nullopt, 0, 0},
+      // The panel's own server is another setting, not a rig server named "-server".
+      {{"--rig-server=9000"}, std::nullopt, 0, 0},
+      {{"--rig", "on"}, std::pair{"localhost", 4532}, 0, 0},
+      {{"--rig", "--rig-power", "25"}, std::pair{"localhost", 4532}, 25, 0},
+      {{"--rig", "bad host"}, std::nullopt, 0, 1},
+      {{"--rig-power", "0"}, std::nullopt, 0, 1},
+      {{"--rig-power", "10001"}, std::nullopt, 0, 1},
+      {{"--rig-power", "5W"}, std::nullopt, 0, 1},
+  };
+  for (const Case& c : cases) {
+    Settings s;
+    std::vector<std::string> problems;
+    s.readFile("rig-power 100\nrig-power 50\n", problems);
+    const std::vector<std::string> rest = s.takeOptions(c.options, problems);
+    EXPECT_TRUE(rest.empty()) << c.options.size();
+    const std::optional<RigServerAddress> server = rigServerAddress(s);
+    ASSERT_EQ(server.has_value(), c.server.has_value()) << testing::PrintToString(c.options);
+    if (server) {
+      EXPECT_EQ(server->host, c.server->first);
+      EXPECT_EQ(server->port, c.server->second);
+    }
+    // The file said 50 W (its last line); the command line wins when it gives a good value.
+    EXPECT_EQ(rigFullPowerWatts(s), c.fullPower != 0 ? c.fullPower : 50)
+        << testing::PrintToString(c.options);
+    EXPECT_EQ(problems.size(), c.problems) << testing::PrintToString(c.options);
+  }
+}
+
 TEST(SettingsTest, HostAndPortForms) {
   const HostAndPort d{"127.0.0.1", 4532};
   struct Case {

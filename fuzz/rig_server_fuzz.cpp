@@ -20,11 +20,11 @@ using orvane::fuzz::breach;
 
 // The panel's own commands and the rig server's: two letters and their parameters, with the
 // other models' forms of the server's sets (a radio on the line that names itself a TS-990S gets
-// OM0, CB0 and TB; SH and FW set the others' filters).
+// OM0, CB0 and TB; SH and FW set the others' filters; a named TS-2000 takes its notch as NT1).
 bool knownCommand(const std::string& command) {
   static const std::regex kForms(
       "F[AB]([0-9]{11})?|SM0|RM1?|MD[1-79]|BW[0-9]{4}|FR0|FT[01]|TX|RX|PS[019]?|PA[01]0?|"
-      "RA0[01]|NB[01]|NR[01]|NT[01]0|PC[0-9]{3}|AG0[0-9]{3}|RG[0-9]{3}|AC11[01]|SWT28|Poweron|"
+      "RA0[01]|NB[01]|NR[01]|NT[01]0?|PC[0-9]{3}|AG0[0-9]{3}|RG[0-9]{3}|AC11[01]|SWT28|Poweron|"
       "ID|OM0[1-79]|CB0|TB[01]|SH[0-9]{2}|FW[0-9]{4}");
   return std::regex_match(command, kForms);
 }

@@ -165,6 +165,10 @@ void KeyDispatcher::spotKey(int /*key*/) {
   // The spot tone only means something in CW.
   if (state_.modeIndex != kCwMode) return;
   c_.announcer.playClip("spot");
+  if (!c_.link.canCarryOut(CatAction::CwSpot)) {
+    c_.announcer.playClip("na");
+    return;
+  }
   c_.link.sendAction(CatAction::CwSpot);
 }
 
@@ -207,8 +211,14 @@ void KeyDispatcher::meterKey(int /*key*/) {
 
 void KeyDispatcher::tuneKey(int /*key*/) {
   c_.announcer.playClip("tune.wav");
-  c_.link.sendAction(CatAction::SwrMeterOn);
   const bool starting = state_.tuning == 0;
+  // A radio without a tuner gets nothing, not even the meter's choice, and the panel does not
+  // go into its tuning state, where every other key would be refused.
+  if (!c_.link.canCarryOut(starting ? CatAction::TunerStart : CatAction::TunerStop)) {
+    c_.announcer.playClip("na");
+    return;
+  }
+  c_.link.sendAction(CatAction::SwrMeterOn);
   c_.announcer.playClip(starting ? "on.wav" : "off.wav");
   state_.tuning = 1 - state_.tuning;
   c_.link.sendAction(starting ? CatAction::TunerStart : CatAction::TunerStop);

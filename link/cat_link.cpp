@@ -73,6 +73,11 @@ void CatLink::send(std::string_view command) {
   sendCommand();
 }
 
+bool CatLink::canCarryOut(CatAction action, std::int64_t argument) {
+  const std::optional<std::string> command = catCommand(modelOnTheLine(state_), action, argument);
+  return command && canCarryOut(*command);
+}
+
 bool CatLink::sendAction(CatAction action, std::int64_t argument) {
   const std::optional<std::string> command = catCommand(modelOnTheLine(state_), action, argument);
   if (!command) return false;

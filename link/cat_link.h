@@ -72,6 +72,15 @@ class CatLink {
   void sendCommand();
   // Shorthand for the calling convention: commandText = command, then sendCommand().
   void send(std::string_view command);
+  // Whether the radio can carry out the command (its text without ";"): asked before a key speaks
+  // what it will do, so that a radio without the function hears "not available" instead.
+  bool canCarryOut(std::string_view command) { return port_.canCarryOut(state_.comPort, command); }
+  // The same for an action, in the form of the radio on the line; false when that radio has no
+  // form for it.
+  bool canCarryOut(CatAction action, std::int64_t argument = 0);
+  // The next tick tries to open the port, if it is not open, instead of waiting out the second
+  // between tries: the line has said it is there.
+  void openAtNextTick() { state_.reopenTicks = kReopenTicks - 1; }
   // Sends a command for another program (the rig server) exactly as given, ";" appended, in one
   // write, logged as "TX=". It leaves commandText alone (a key's handling may be using it: this
   // can run while a clip of that key plays) and never turns "FA" into "FB": a program that asked

@@ -90,6 +90,11 @@ bool SerialPort::hungUp(int port) {
   return d != nullptr && d->hungUp();
 }
 
+bool SerialPort::canCarryOut(int port, std::string_view command) {
+  SerialDevice* d = device(port);
+  return d == nullptr || d->canCarryOut(command);
+}
+
 void SerialPort::closePort(int port) {
   if (port < kFirstPort || port > kLastPort) return;
   table_[static_cast<std::size_t>(port)].reset();

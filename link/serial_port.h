@@ -47,6 +47,9 @@ class SerialPort {
   // Whether the open device's line has hung up (adapter pulled out, other end gone); such a port
   // does nothing until it is closed and opened again. False for a port that is not open.
   bool hungUp(int port);
+  // Whether the radio on the port can carry out the command (SerialDevice::canCarryOut); true for
+  // a port that is not open, where nothing is carried out and the panel says so otherwise.
+  bool canCarryOut(int port, std::string_view command);
 
  private:
   SerialDevice* device(int port);

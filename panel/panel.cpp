@@ -37,12 +37,25 @@ const std::array<ModeEntry, kModeCount + 1> kModeStartTable = {{{"", ""},
 
 constexpr int kStartBand = 4;  // 40 m
 
+// The port number the link opens when the radio's line is a rig server, in place of the one in
+// orvane.cfg, which is then not used: any number opens the server's line.
+constexpr int kRigServerPortNumber = 1;
+
+std::unique_ptr<rigclient::RigServerPorts> rigServerLine(Network& network,
+                                                         const Settings& settings) {
+  const std::optional<RigServerAddress> server = rigServerAddress(settings);
+  if (!server) return nullptr;
+  return std::make_unique<rigclient::RigServerPorts>(network, server->host, server->port,
+                                                     rigFullPowerWatts(settings));
+}
+
 }  // namespace
 
 Panel::Panel(Platform platform, Settings settings)
     : platform_(platform),
       settings_(std::move(settings)),
-      port_(platform.serial),
+      rigServerLine_(rigServerLine(platform.network, settings_)),
+      port_(rigServerLine_ ? static_cast<SerialPorts&>(*rigServerLine_) : platform.serial),
       log_(platform.files),
       announcer_(state_, platform.sound, platform.files),
       link_(state_, port_, platform.window, log_),
@@ -52,7 +65,7 @@ Panel::Panel(Platform platform, Settings settings)
       bands_(state_, link_, announcer_, mode_, toggles_),
       entry_(state_, link_, announcer_, toggles_),
       levels_(state_, link_, announcer_),
-      meters_(state_, announcer_),
+      meters_(state_, link_, announcer_),
       channels_(state_, link_, announcer_, mode_, toggles_),
       memory_(state_, platform.files),
       dispatcher_(state_, platform.window,
@@ -71,6 +84,22 @@ Panel::Panel(Platform platform, Settings settings)
   });
   link_.setPortOpenedHandler([this] { portOpenedAgain(); });
   link_.setRadioIdentifiedHandler([this] { radioIdentified(); });
+  if (rigServerLine_) {
+    rigServerLine_->setLog(
+        [this](std::string_view text) { link_.writeDebugLine("RIG=" + std::string(text)); });
+    rigServerLine_->setReadyHandler([this] { link_.openAtNextTick(); });
+    serveNetwork();
+  }
+}
+
+void Panel::serveNetwork() {
+  // The network has one activity handler, and two may need it: the radio's line to a rig server
+  // and the panel's own rig server. The panel's own server sets its handler when it starts
+  // listening; this one, set after it, serves both.
+  platform_.network.setActivityHandler([this] {
+    if (rigServerLine_) rigServerLine_->activity();
+    rigServer_.activity();
+  });
 }
 
 int Panel::run() {
@@ -124,6 +153,7 @@ void Panel::windowEvent(const WindowEvent& event) {
 void Panel::startRigServer() {
   const std::optional<std::string> problem = rigServer_.start(settings_.value("rig-server"));
   if (problem && reportProblem_) reportProblem_(*problem);
+  if (rigServerLine_) serveNetwork();
 }
 
 // The clip set speaks unless the station asks for the system's speech service; the service is
@@ -147,6 +177,7 @@ void Panel::readConfiguration() {
     state_.configMissing = 1;
   }
   applyConfiguration(contents, state_);
+  if (rigServerLine_) state_.comPort = kRigServerPortNumber;
 }
 
 void Panel::speakStartupAnnouncement() {
@@ -165,6 +196,7 @@ void Panel::shutDown() {
   if (state_.powerSwitch == 1) link_.sendAction(CatAction::PowerOff);
   announcer_.pauseForRadio();
   port_.closePort(state_.comPort);
+  if (rigServerLine_) platform_.network.setActivityHandler({});
   log_.close();
 }
 

@@ -16,6 +16,7 @@
 #include "platform/platform.h"
 #include "receiver/memory_file.h"
 #include "receiver/toggles.h"
+#include "rigclient/rig_line.h"
 #include "rigserver/rig_server.h"
 #include "speech/announcer.h"
 #include "tuning/bands.h"
@@ -78,6 +79,7 @@ class Panel {
   void switchRadioOn();
   void sendStartState();
   void startRigServer();
+  void serveNetwork();
   void windowEvent(const WindowEvent& event);
   std::vector<std::string> startStateForms(RadioModel model) const;
   void radioIdentified();
@@ -88,6 +90,9 @@ class Panel {
   // The port did not open at start, so the radio has not had the start state yet.
   bool startStateOwed_ = false;
 
+  // The radio's line when the station works it through a rig server (the setting "rig"): the
+  // port table then opens that server's line instead of a serial port.
+  std::unique_ptr<rigclient::RigServerPorts> rigServerLine_;
   SerialPort port_;
   DebugLog log_;
   Announcer announcer_;

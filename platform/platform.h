@@ -218,6 +218,14 @@ class SerialDevice {
   // pseudo-terminal closed. A full output queue or an empty input queue is no hang-up. The device
   // never recovers: from then on it reads and writes nothing, and must be closed and opened again.
   virtual bool hungUp() = 0;
+  // Whether the radio on this line can carry out the command (its text without ";"), asked before
+  // the panel tells the operator what a key will do. A serial line takes every command, whatever
+  // the radio makes of it; a line that knows what its radio can do says no to what it would not
+  // send.
+  virtual bool canCarryOut(std::string_view command) {
+    (void)command;
+    return true;
+  }
 };
 
 class SerialPorts {

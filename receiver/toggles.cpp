@@ -23,12 +23,19 @@ void ReceiverToggles::toggle(ReceiverFunction function) {
   std::int32_t& flag = state_.*row.flag;
   announcer_.playClip(row.nameClip);
   const bool turningOn = flag == 0;
+  // Decided before "on" or "off" is said: the operator never hears a state that did not happen.
+  if (!link_.canCarryOut(turningOn ? row.on : row.off)) {
+    announcer_.playClip("na");
+    return;
+  }
   announcer_.playClip(turningOn ? "on" : "off");
   flag = 1 - flag;
   link_.sendAction(turningOn ? row.on : row.off);
 }
 
 void ReceiverToggles::setPreamp(bool on) {
+  // A radio without a preamplifier is left alone: the operator did not ask for it here.
+  if (!link_.canCarryOut(on ? CatAction::PreampOn : CatAction::PreampOff)) return;
   state_.preampOn = on ? 0 : 1;
   togglePreamp();
 }

@@ -35,7 +35,8 @@ class ReceiverToggles {
   void toggle(ReceiverFunction function);
   void togglePreamp() { toggle(ReceiverFunction::Preamp); }
   // Band selection, entry and recall use the preamp toggle as a setter: the operator hears the
-  // state and the command goes out even when the preamplifier already was in that state.
+  // state and the command goes out even when the preamplifier already was in that state. On a
+  // radio without a preamplifier it does nothing at all.
   void setPreamp(bool on);
 
  private:

@@ -300,6 +300,10 @@ void RigServer::execute(Session& session, const Request& request) {
       out += rig::dumpState();
       return;
     case Command::DumpCaps:
+      // "+\dump_caps" (a Hamlib client asking for the extended form, as the panel's own line to
+      // a rig server does) gets rigctld's first line before the dump; the dump ends with the
+      // status either way.
+      if (request.separator != 0) out += request.name + ":" + request.separator;
       out += rig::dumpCaps();
       return;
     case Command::Quit:

@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "platform/fake/fake_platform.h"
+#include "rigclient/answers.h"
 #include "speech/vocabulary.h"
 
 namespace orvane {
@@ -151,6 +152,25 @@ TEST_F(RigServerTest, ReadsComeFromThePanelsPollsWithoutTouchingTheLine) {
   for (int i = 0; i < 3; ++i) tick();
   EXPECT_EQ(ask(client, "l STRENGTH\n"), "43\n");
   EXPECT_EQ(wire(), std::vector<std::string>{});
+}
+
+TEST_F(RigServerTest, TheCapabilityDumpInTheExtendedFormIsReadAsRigctldsIs) {
+  Peer client = startWithClient();
+  const std::string plain = ask(client, "\\dump_caps\n");
+  EXPECT_EQ(ask(client, "1\n"), plain);
+  const std::string extended = ask(client, "+\\dump_caps\n");
+  EXPECT_EQ(extended, "dump_caps:\n" + plain);
+  // Another panel works the radio through this one: its line reads the dump as rigctld's.
+  rigclient::AnswerReader reader;
+  reader.add(extended);
+  const std::optional<rigclient::Answer> answer = reader.next();
+  ASSERT_TRUE(answer.has_value());
+  EXPECT_EQ(answer->name, "dump_caps");
+  EXPECT_EQ(answer->status, rigclient::kOk);
+  const rigclient::RigCaps caps = rigclient::parseCaps(answer->lines);
+  EXPECT_TRUE(caps.modes.contains("USB"));
+  EXPECT_TRUE(caps.getLevels.contains("STRENGTH"));
+  EXPECT_FALSE(caps.setLevels.contains("PREAMP"));
 }
 
 TEST_F(RigServerTest, StrengthFollowsHamlibsCalibrationOfTheTs2000) {

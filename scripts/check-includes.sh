@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Fails when an include runs upward. The panel is built in floors: the platform layer at the bottom,
-# then core/ (state, texts, configuration), then the subsystems, then rigserver/ (other programs
+# then core/ (state, texts, configuration), then the subsystems (with rigclient/, the radio's
+# line through a Hamlib rig server, beside link/), then rigserver/ (other programs
 # reaching the radio through the panel), then panel/ (the composition root
 # that wires them together) and app/ (main). A file may include its own folder and any folder on a
 # lower floor, never one on its own floor or above. Tests, tools and fuzz targets stand outside.
@@ -13,7 +14,7 @@ floor() {
     platform) echo 0 ;;
     core) echo 1 ;;
     screen) echo 2 ;;
-    link | speech) echo 3 ;;
+    link | speech | rigclient) echo 3 ;;
     receiver) echo 4 ;;
     tuning) echo 5 ;;
     keys) echo 6 ;;

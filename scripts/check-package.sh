@@ -71,6 +71,8 @@ for package in libsdl2-2.0-0 libsdl2-ttf-2.0-0 libfontconfig1 fonts-liberation l
   libspeechd2 libsoundtouch1; do
   check "depends on $package" grep -q "\(^\|, \)$package\( \|,\|$\)" <<<"$depends"
 done
+check "recommends libhamlib-utils, for radios of other makes" \
+  grep -q "\(^\|, \)libhamlib-utils\( \|,\|$\)" <<<"$(field Recommends)"
 check "section hamradio" test "$(field Section)" = hamradio
 for program in orvane radiosim catprobe orvane-station orvane-make-clips; do
   check "holds /usr/bin/$program" holds "usr/bin/$program"

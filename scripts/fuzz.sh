@@ -2,8 +2,9 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Runs the fuzz targets for longer than the test run does, one after another.
 #
-#   scripts/fuzz.sh [SECONDS] [TARGET...]   each target SECONDS (default 600); all five by default:
+#   scripts/fuzz.sh [SECONDS] [TARGET...]   each target SECONDS (default 600); all six by default:
 #                                           config memory_file reply_path whole_run rig_server
+#                                           rig_client
 #
 # What a run learns is kept outside the repository, in $ORVANE_FUZZ_WORK (default
 # ~/.cache/orvane-fuzz), one directory per target: corpus/ grows from run to run, artifacts/ holds
@@ -14,7 +15,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-all_targets=(config memory_file reply_path whole_run rig_server)
+all_targets=(config memory_file reply_path whole_run rig_server rig_client)
 build=build-fuzz
 work=${ORVANE_FUZZ_WORK:-$HOME/.cache/orvane-fuzz}
 

@@ -83,6 +83,8 @@ constexpr auto kTable = std::to_array<ClipWords>({
     // The state of the link to the radio is told whatever the operator does next.
     {"connected", "connected", kNotice},
     {"nc", "not connected", kNotice},
+    // A key for something the radio behind a rig server cannot do.
+    {"na", "not available"},
     // The radio's name, after "connected" when it is not the TS-2000.
     {"ts480", "T S four eighty"},
     {"ts590s", "T S five ninety S"},

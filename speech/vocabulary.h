@@ -30,8 +30,9 @@ inline constexpr auto kClipVocabulary = std::to_array<std::string_view>(
      "ok", "invalid", "split", "off", "on",
      // tune
      "tune.wav", "on.wav", "off.wav", "ton",
-     // link state, and the radio's name when it is not the TS-2000 the panel was written for
-     "connected", "nc", "ts480", "ts590s", "ts590sg", "ts890s", "ts990s",
+     // link state, a function the radio does not have, and the radio's name when it is not the
+     // TS-2000 the panel was written for
+     "connected", "nc", "na", "ts480", "ts590s", "ts590sg", "ts890s", "ts990s",
      // another program keys and unkeys the transmitter
      "transmit", "receive",
      // program life

@@ -51,7 +51,35 @@ void LevelControl::sendAfGain() {
   link_.sendAction(CatAction::AfGain, state_.afGain);
 }
 
+bool LevelControl::radioHasTarget() {
+  bool can = true;
+  switch (state_.entryState) {
+    case kWidthState:
+      // A width the radio's form cannot carry is told "invalid" where it is sent.
+      if (const std::optional<std::string> command = widthCommandFor(state_)) {
+        can = link_.canCarryOut(*command);
+      }
+      break;
+    case kPowerState:
+      can = link_.canCarryOut(CatAction::Power, powerArgument(state_.powerWatts));
+      break;
+    case kRfGainState:
+      can = link_.canCarryOut(CatAction::RfGain, state_.rfGain);
+      break;
+    case kAfGainState:
+      can = link_.canCarryOut(CatAction::AfGain, state_.afGain);
+      break;
+    default:
+      break;
+  }
+  if (can) return true;
+  // The level stays where it was: the panel's record follows only what the radio was sent.
+  announcer_.playClip("na");
+  return false;
+}
+
 void LevelControl::up() {
+  if (!radioHasTarget()) return;
   switch (state_.entryState) {
     case kWidthState:
       state_.filterWidth += 10;
@@ -79,6 +107,7 @@ void LevelControl::up() {
 }
 
 void LevelControl::down() {
+  if (!radioHasTarget()) return;
   switch (state_.entryState) {
     case kWidthState:
       state_.filterWidth -= 10;

@@ -3,6 +3,9 @@
 // of Up and Down, which move it by a fixed step within its limits and send it at once.
 #pragma once
 
+#include <optional>
+#include <string>
+
 #include "core/panel_state.h"
 #include "link/cat_link.h"
 #include "speech/announcer.h"
@@ -40,6 +43,10 @@ class LevelControl {
   void sendAfGain();
 
  private:
+  // Whether the radio has the level Up and Down act on now (true when they act on none);
+  // "not available" is said when it has not.
+  bool radioHasTarget();
+
   PanelState& state_;
   CatLink& link_;
   Announcer& announcer_;

@@ -12,6 +12,11 @@ std::string digitClip(int d) {
 }  // namespace
 
 void Meters::meterKey() {
+  const RadioModel model = modelOnTheLine(state_);
+  if (!link_.canCarryOut(state_.tuning == 1 ? swrForm(model).poll : sMeterForm(model).poll)) {
+    announcer_.playClip("na");
+    return;
+  }
   if (state_.tuning == 1) {
     swrReadout();
   } else {

@@ -4,21 +4,25 @@
 #pragma once
 
 #include "core/panel_state.h"
+#include "link/cat_link.h"
 #include "speech/announcer.h"
 
 namespace orvane {
 
 class Meters {
  public:
-  Meters(PanelState& state, Announcer& announcer) : state_(state), announcer_(announcer) {}
+  Meters(PanelState& state, CatLink& link, Announcer& announcer)
+      : state_(state), link_(link), announcer_(announcer) {}
 
-  // "S": the SWR while tuning, else the S-meter.
+  // "S": the SWR while tuning, else the S-meter; "not available" from a radio that cannot read
+  // that meter, rather than a reading that never came.
   void meterKey();
   void sMeterReadout();
   void swrReadout();
 
  private:
   PanelState& state_;
+  CatLink& link_;
   Announcer& announcer_;
 };
 

@@ -51,10 +51,17 @@ void ModeControl::modeCommand() {
 void ModeControl::modeKey() {
   constexpr int kFm = 5;
   constexpr int kFirstFmBand = 10;
-  state_.modeIndex = state_.modeIndex % kModeCount + 1;
-  if (state_.modeIndex == kFm &&
-      (state_.bandIndex < kFirstFmBand || state_.bandIndex == kOutOfBand)) {
-    state_.modeIndex = 1;
+  // A mode the radio does not have is passed over, as FM is below the 10 m band.
+  for (int tries = 0; tries < kModeCount; ++tries) {
+    state_.modeIndex = state_.modeIndex % kModeCount + 1;
+    if (state_.modeIndex == kFm &&
+        (state_.bandIndex < kFirstFmBand || state_.bandIndex == kOutOfBand)) {
+      state_.modeIndex = 1;
+    }
+    const ModeEntry& mode = state_.modeTable[static_cast<std::size_t>(state_.modeIndex)];
+    if (link_.canCarryOut(CatAction::Mode, kenwoodModeNumber(mode))) {
+      break;
+    }
   }
   modeCommand();
   announcer_.speakMode();

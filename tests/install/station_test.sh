@@ -101,6 +101,57 @@ run noport noport "$root/dev/ttyUSB0"
 check "a configuration without a port number: no link, exit status 1" \
   test "$(status_of noport)" = 1 -a -z "$(find noport -name 'com*')"
 
+# A radio of another make, through Hamlib's rigctld: the model by name or number, the setting,
+# and a station that already has settings of its own.
+need rigctl rigctld
+mkdir -p icom && printf 'rig-server on\nrig old:1\n' >icom/settings.cfg
+run icom --speed 19200 --hamlib ic-7300 "$root/dev/ttyUSB0" icom
+check "hamlib: exit status 0" test "$(status_of icom)" = 0
+check "hamlib: the model by its name, the device by its lasting name, the speed given" \
+  test "$(cat icom/hamlib.cfg)" = "model 3073
+device $by_id
+speed 19200"
+check "hamlib: the rig line replaced, the station's other setting kept" \
+  test "$(cat icom/settings.cfg)" = "rig-server on
+rig 127.0.0.1:4533"
+check "hamlib: an orvane.cfg for the panel, and no serial link of its own" \
+  test -f icom/orvane.cfg -a -z "$(find icom -name 'com*')"
+check "hamlib: it says how to start" said icom "Start the panel with: orvane-station --start icom"
+run bynumber --hamlib 2014 "$root/dev/ttyUSB1" kenwood
+check "hamlib: a model by number, Hamlib's own speed when none is given" \
+  test "$(cat kenwood/hamlib.cfg)" = "model 2014
+device $root/dev/ttyUSB1"
+run near --hamlib TS-590 "$root/dev/ttyUSB0" near
+check "hamlib: a name that is no model's: exit status 1, the near ones listed, nothing made" \
+  eval 'test "$(status_of near)" = 1 -a ! -e near && grep -q "RIG_MODEL_TS590SG" near.out'
+run nomodel --hamlib 999999 "$root/dev/ttyUSB0" nomodel
+check "hamlib: a number that is no model's: exit status 1" test "$(status_of nomodel)" = 1
+run models --hamlib-models ic-73
+check "hamlib: the models listed for a word" grep -q "RIG_MODEL_IC7300" models.out
+
+# --start with a hamlib.cfg: rigctld runs for the panel's whole run on the port the panel is
+# given, and is gone when the panel ends. A stand-in panel asks it, as the panel would.
+mkdir -p bin dummy
+cat >bin/orvane <<'PANEL'
+#!/bin/sh
+printf '%s\n' "$*" >"$OLDPWD_FOR_TEST/panel.args"
+rigctl -m 2 -r "$2" f >"$OLDPWD_FOR_TEST/panel.heard" 2>&1
+exit 3
+PANEL
+chmod 755 bin/orvane
+printf 'port 1\n' >dummy/orvane.cfg
+printf 'model 1\ndevice /dev/null\n' >dummy/hamlib.cfg
+OLDPWD_FOR_TEST=$work PATH="$work/bin:$PATH" "$station" --start dummy >start.out 2>&1
+echo $? >start.status
+check "start: the panel's exit status is the tool's" test "$(status_of start)" = 3
+check "start: the panel is told where rigctld listens (got $(cat panel.args 2>/dev/null))" \
+  grep -Eqx -- "--rig 127.0.0.1:[0-9]+" panel.args
+check "start: rigctld answered the panel (Hamlib's dummy starts on 145 MHz)" \
+  grep -qx 145000000 panel.heard
+rig_port=$(sed 's/.*://' panel.args)
+gone() { ! rigctl -m 2 -r "127.0.0.1:$rig_port" f >/dev/null 2>&1; }
+check "start: rigctld is gone with the panel" wait_for 50 gone
+
 # A user who may not open the device. Only root can take another user's place to see it.
 if [ "$(id -u)" -eq 0 ] && getent group dialout >/dev/null && command -v setpriv >/dev/null; then
   chgrp dialout "$root/dev/ttyUSB0" && chmod 660 "$root/dev/ttyUSB0"
