@@ -32,8 +32,20 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 # Library memory that SDL's helpers keep until exit, by design; never the panel's own.
 export LSAN_OPTIONS=suppressions=$PWD/tests/sdl/lsan_suppressions.txt:print_suppressions=0
 status=0
+failing=()
 for variant in "${variants[@]}"; do
   echo "=== tests in $variant"
-  ctest --test-dir "$variant" --output-on-failure -j "$jobs" || status=1
+  ctest --test-dir "$variant" --output-on-failure -j "$jobs" || { status=1; failing+=("$variant"); }
+done
+
+# A failure is told again at the very end, where a log cut to its last lines still shows it: which
+# tests failed in which build, and the last lines of each one's output.
+for variant in "${failing[@]}"; do
+  echo "=== FAILED in $variant:"
+  cat "$variant/Testing/Temporary/LastTestsFailed.log"
+  awk '/^[0-9]+\/[0-9]+ Testing: / { if (bad) print block; block = ""; bad = 0 }
+       { block = block $0 "\n" }
+       /^Test Failed|^Test not run|Exception:|\*\*\*Timeout/ { bad = 1 }
+       END { if (bad) print block }' "$variant/Testing/Temporary/LastTest.log" | tail -n 120
 done
 exit $status
