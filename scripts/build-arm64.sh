@@ -22,7 +22,7 @@ if ! dpkg --print-foreign-architectures | grep -qx arm64; then
 fi
 scripts/install-deps.sh g++-aarch64-linux-gnu qemu-user \
   libsdl2-dev:arm64 libsdl2-ttf-dev:arm64 libfontconfig-dev:arm64 libx11-dev:arm64 \
-  libgtest-dev:arm64 libgmock-dev:arm64
+  libsoundtouch-dev:arm64 libspeechd-dev:arm64 libgtest-dev:arm64 libgmock-dev:arm64
 
 build=build-arm64
 cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-aarch64.cmake \
