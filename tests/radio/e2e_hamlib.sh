@@ -199,6 +199,7 @@ if [ "$failures" -ne 0 ]; then
     echo "--- $run: heard"; tr '\n' ' ' <"$top/$run/heard.txt" 2>/dev/null; echo
     [ -f "$top/$run/state.txt" ] && { echo "--- $run: radio state"; cat "$top/$run/state.txt"; }
     echo "--- $run: debug.dat"; tr -d '\r' <"$top/$run/debug.dat" | grep -v '^TX=FA;$\|^TX=SM0;$\|^TX=FB;$\|^RX=' | tail -40
+    [ -f "$top/$run/radio.log" ] && { echo "--- $run: what the radio was sent, polls left out"; radio_commands "$top/$run/radio.log" | grep -vx 'FA\|FB\|IF\|SM0\|MD\|ID\|PS\|RM' | tr '\n' ' '; echo; }
   done
   echo "--- rigctld"; cat "$top"/*/rigctld.out
   exit 1
