@@ -261,12 +261,13 @@ test_model() {
 
   # --- the radio's state afterwards, as the keys meant it ----------------------------------------
   probe() { "$catprobe" --dir "$work" --port 3 --count 1 "$@" | awk '{print $2}'; }
-  # The panel's last poll may still be answered after it has gone: that answer is read past.
+  # The panel's last poll may still be answered after it has gone: that answer is read past, and
+  # when it arrives in one read with ours (PS0;PS0;), ours is the last.
   power_state() {
     local answer i
     for i in 1 2 3; do
-      answer=$(probe 'PS;')
-      [[ $answer == PS* ]] && break
+      answer=$(probe 'PS;' | grep -o 'PS[0-9];' | tail -1)
+      [ -n "$answer" ] && break
     done
     echo "$answer"
   }
