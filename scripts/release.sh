@@ -56,6 +56,8 @@ echo "=== Windows: the zip and the installer"
 scripts/windows-release.sh
 # The installer's test under Wine, against the simulated radio of the amd64 package's build.
 cmake -S . -B build-win-release -DORVANE_NATIVE_BUILD="$PWD/build-package" >/dev/null
+# The test reads the Start-menu entry with a small Windows program of its own.
+cmake --build build-win-release --target read_shortcut >/dev/null
 ctest --test-dir build-win-release --output-on-failure -R windows_installer_wine
 [ -f "$zip" ] && [ -f "$installer" ] || fail "scripts/windows-release.sh made no $zip and $installer"
 
