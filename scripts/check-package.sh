@@ -42,8 +42,13 @@ if [ -z "$build" ]; then
   scripts/install-deps.sh
   build=build-package
   # RelWithDebInfo as the tests build it; CPack strips the programs. (GCC 12 at -O3 warns falsely
-  # inside libstdc++'s string code, and warnings are errors here.)
-  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  # inside libstdc++'s string code, and warnings are errors here.) Debian's hardening flags, all of
+  # them, as a package of the distribution is built: fortified string functions, stack
+  # protection, and read-only relocations bound at start.
+  export DEB_BUILD_MAINT_OPTIONS=hardening=+all
+  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)" \
+    -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)" >/dev/null
   cmake --build "$build" -j "$(nproc)" --target orvane radiosim catprobe manual_pages
 fi
 build=$(cd "$build" && pwd)
