@@ -34,4 +34,12 @@ class UniqueFd {
   int fd_ = -1;
 };
 
+// Writes one byte into the write end of a pipe that wakes a waiting thread or loop. A pipe too full
+// to take it already holds a wake that has not been read, and a pipe whose reader has gone has no
+// one to wake, so neither is an error: the result is deliberately dropped, where the compiler's
+// fortified write() would otherwise insist on it being looked at.
+inline void wakeByte(int fd, char byte) {
+  if (::write(fd, &byte, 1) < 0) return;
+}
+
 }  // namespace orvane

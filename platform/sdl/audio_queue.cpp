@@ -82,7 +82,7 @@ void AudioQueue::wakeWaiterIfDue() {
   wakeAt_.reset();
   const std::uint64_t one = 1;
   // Only fails when the counter is already set: the waiter is woken either way.
-  (void)::write(reached_.get(), &one, sizeof one);
+  [[maybe_unused]] const auto written = ::write(reached_.get(), &one, sizeof one);
 }
 
 void AudioQueue::setClipStartObserver(std::function<void()> observer) {

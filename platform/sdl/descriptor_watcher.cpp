@@ -42,12 +42,12 @@ DescriptorWatcher::DescriptorWatcher(int fd, Uint32 eventType) : fd_(fd), eventT
 DescriptorWatcher::~DescriptorWatcher() {
   if (!thread_.joinable()) return;
   // The pipe holds far more than the few bytes that can be in it: the write does not fail.
-  (void)::write(controlWrite_.get(), &kQuit, 1);
+  wakeByte(controlWrite_.get(), kQuit);
   thread_.join();
 }
 
 void DescriptorWatcher::rearm() {
-  if (thread_.joinable()) (void)::write(controlWrite_.get(), &kRearm, 1);
+  if (thread_.joinable()) wakeByte(controlWrite_.get(), kRearm);
 }
 
 bool DescriptorWatcher::push() {

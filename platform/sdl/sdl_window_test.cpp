@@ -309,7 +309,7 @@ class WatchedPipe {
     write_.reset(fds[1]);
   }
   int fd() const { return read_.get(); }
-  void put(char c) { (void)::write(write_.get(), &c, 1); }
+  void put(char c) { wakeByte(write_.get(), c); }
   std::string take() {
     std::string taken;
     for (char c = 0; ::read(read_.get(), &c, 1) == 1;) taken += c;

@@ -58,7 +58,7 @@ TEST(TermWindowNetwork, AClientEndsTheWaitWithNoTimerRunning) {
   testing::LoopbackClient client(std::stoi(name.substr(name.rfind(':') + 1)));
   ASSERT_TRUE(client.connected());
   // Ctrl-C ends the wait with a close request.
-  testing::SafetyNet safetyNet(kPatience, [&pty] { (void)::write(pty.master(), "\x03", 1); });
+  testing::SafetyNet safetyNet(kPatience, [&pty] { wakeByte(pty.master(), '\x03'); });
   for (const std::string line : {"f\n", "F\n"}) {
     ASSERT_TRUE(client.send(line));
     const std::string before = heard;

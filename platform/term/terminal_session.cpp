@@ -63,7 +63,7 @@ void giveTerminalBack(int when) {
 void onCloseSignal(int) {
   const int savedErrno = errno;
   closeSignalled = 1;
-  if (heldTerminal.wakeFd >= 0) (void)::write(heldTerminal.wakeFd, "s", 1);
+  if (heldTerminal.wakeFd >= 0) wakeByte(heldTerminal.wakeFd, 's');
   errno = savedErrno;
 }
 
@@ -254,7 +254,7 @@ void TerminalSession::readKeys() {
 }
 
 void TerminalSession::wake() {
-  (void)::write(wakeWrite_.get(), "k", 1);
+  wakeByte(wakeWrite_.get(), 'k');
 }
 
 bool TerminalSession::wait(int timeoutMs, int watchedFd) {
