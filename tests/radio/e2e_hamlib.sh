@@ -66,6 +66,16 @@ radio_state() {
     sed -E 's/^[^ ]+ +//; s/ +[0-9]+\/[0-9]+ answered.*//; s/;/;\n/g' | sed '/^$/d')
   for command in $asked; do grep "^$command" <<<"$answers" | tail -1; done
 }
+# The radio starts in CW, a mode the keys never ask for, and not in radiosim's USB. Hamlib 4.5's
+# Kenwood driver answers a mode request as done and sends nothing when it believes split is on with
+# VFO B transmitting and VFO B already in that mode. It takes VFO B's mode from whatever the last
+# mode read on the current VFO gave (the panel's own read at connect: the radio's mode before the
+# panel set one), and split from the radio's IF answer, which it reads afresh only once its own
+# copy is half a second old. So on a slow machine, where the channel's split request took that
+# long, the channel's USB went as "VFOB mode already USB so ignoring request" and the radio stayed
+# in the panel's start-up LSB; on a quick one, the stale IF answer still said no split and USB
+# reached the radio. Started in CW, the radio ends in the keys' mode whatever the driver's timing.
+radio_in_cw() { grep -q "MD3;" <<<"$("$build/catprobe" --dir . --port 3 --count 1 "MD3;" "MD;")"; }
 # The same keys in both runs: recall the split channel, the receiver functions, the power down
 # twice, the RF gain down once, 100 Hz up on the transmit VFO, and the frequency readout.
 work_the_radio() {
@@ -85,6 +95,7 @@ mkdir "$top/serial" "$top/hamlib"
 cd "$top/serial" || exit 1
 config
 start_radiosim "$build/radiosim" . || exit 1
+wait_for 10 radio_in_cw || { echo "FAIL the radio did not go to CW"; exit 1; }
 start_speaking_panel "$build" || exit 1
 work_the_radio
 quit_panel
@@ -97,6 +108,7 @@ radio_pid=""
 cd "$top/hamlib" || exit 1
 config
 start_radiosim "$build/radiosim" . || exit 1
+wait_for 10 radio_in_cw || { echo "FAIL the radio did not go to CW"; exit 1; }
 port=$(free_port)
 start_rigctld "$port" -m 2014 -r "$PWD/com3" -s 9600 || exit 1
 printf 'rig 127.0.0.1:%s\n' "$port" >settings.cfg
@@ -106,6 +118,9 @@ press t
 wait_for 50 said_times na 1
 quit_panel
 heard >heard.txt
+# rigctld may still be working through the panel's last requests: it stops once the last of them,
+# the transmit frequency, has reached the radio.
+wait_for 100 eval 'radio_commands | grep -qx FB00014205100'
 stop_rigctld
 radio_state >state.txt
 kill -TERM "$radio_pid"
