@@ -107,6 +107,18 @@ says_after() {
 }
 # meter_polled MARK: the panel has asked for a meter twice since MARK, so it holds a fresh reading.
 meter_polled() { [ "$(commands_since "$1" | grep -cxE 'SM0?|RM')" -ge 2 ]; }
+# meter_set METER VALUE: the radio's meter set through its control FIFO, and the panel's reading
+# of it fresh. The FIFO is read when radiosim comes to it, so the polls are counted from the line
+# where radiosim logged the setting ("@smeter 15"), never from before it.
+meter_set() {
+  local mark
+  mark=$(radio_mark)
+  control "$1 $2"
+  applied() { tail -n "+$((mark + 1))" "$work/radio.log" | grep -qx "[0-9.]* @$1 $2"; }
+  wait_for 30 applied "$1" "$2"
+  mark=$(($(grep -nx "[0-9.]* @$1 $2" "$work/radio.log" | tail -1 | cut -d: -f1) - 1))
+  wait_for 30 meter_polled "$mark"
+}
 refused_since() { tail -n "+$(($1 + 1))" "$work/radio.log" | awk '$2 == "#refused" {print $3}'; }
 identified() { grep -aq '^RADIO=' "$run/debug.dat" 2>/dev/null; }
 
@@ -194,13 +206,9 @@ test_model() {
   keys_start=$(radio_mark)
 
   # The S-meter at S9 and S9+20 on the model's scale.
-  mark=$(radio_mark)
-  control "smeter ${s9[$model]}"
-  wait_for 30 meter_polled "$mark"
+  meter_set smeter "${s9[$model]}"
   says_after "S-meter at S9 (${s9[$model]})" s "s 9"
-  mark=$(radio_mark)
-  control "smeter ${s9plus20[$model]}"
-  wait_for 30 meter_polled "$mark"
+  meter_set smeter "${s9plus20[$model]}"
   says_after "S-meter at S9+20 (${s9plus20[$model]})" s "${s9plus20_heard[$model]}"
 
   # The receiver's functions, the mode, the levels, the frequency, the CW spot.
@@ -232,9 +240,7 @@ test_model() {
   check "$model: T starts the tuner with the SWR meter ($(keys_since "$mark"))" \
     test "$(keys_since "$mark")" = "$(form "$model" swr_meter) AC111"
   sleep 2.2  # the run brings the SWR down and ends
-  mark=$(radio_mark)
-  control "swr ${swr2[$model]}"
-  wait_for 30 meter_polled "$mark"
+  meter_set swr "${swr2[$model]}"
   says_after "SWR at 2:1 (${swr2[$model]})" s "SWR 2 point 0 21"
   key_gives "$run" t "$(form "$model" swr_meter)" AC110
 
