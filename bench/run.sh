@@ -525,7 +525,7 @@ printf 'rig 127.0.0.1:%s\n' "$hamlib_port" >hamlib/settings.cfg
 (cd hamlib && exec env SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null "$orvane" >panel.out 2>&1) &
 hamlib_pid=$!
 pids+=("$hamlib_pid")
-rig_polled() { [ "$(tr -d '\r' <hamlib/debug.dat 2>/dev/null | grep -ac '^RX=FA')" -ge 2 ]; }
+rig_polled() { [ "$(tr -d '\r' 2>/dev/null <hamlib/debug.dat | grep -ac '^RX=FA')" -ge 2 ]; }
 wait_for 100 rig_polled || { note "the panel did not reach rigctld"; cat hamlib/panel.out >&2; exit 1; }
 sleep 3
 h0=$(now)
